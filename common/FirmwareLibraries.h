@@ -9,6 +9,14 @@
 
 namespace fwlib {
 
+// Looked-up entry points arrive as FARPROC; the detour through void(*)()
+// says the cast to the real signature is deliberate.
+template <class Fn>
+Fn EntryPointCast(FARPROC proc)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc));
+}
+
 // "QSCIEX.DLL": non-zero means the call went through.
 using QSCIGetWithOpenIF_t = BOOL(WINAPI*)(FirmwareCallBlock* block);
 using QSCISetWithOpenIF_t = BOOL(WINAPI*)(FirmwareCallBlock* block);

@@ -1,0 +1,105 @@
+// Passcodes: which typed passwords the firmware's prompt could reproduce, and
+// their 8-byte encoding from the keyboard scan codes.
+#include <cstring>
+#include <vector>
+
+#include "Cmd5.h"
+#include "DbgLog.h"
+#include "EnginePlatform.h"
+#include "PassWordFUN.h"
+#include "ScanCodes.h"
+#include "SecureWipe.h"
+
+namespace {
+
+constexpr std::size_t kMaxPasswordBytes = 50;
+
+// A private OEM copy of the password, wiped when it goes.
+class OemCopy {
+public:
+    OemCopy(EnginePlatform& platform, const std::string& text) : m_text(text)
+    {
+        if (!m_text.empty())
+            platform.AnsiToOem(m_text.data(), static_cast<DWORD>(m_text.size()));
+    }
+    ~OemCopy() { SecureWipe(m_text.data(), m_text.size()); }
+    const std::string& Text() const { return m_text; }
+
+private:
+    std::string m_text;
+};
+
+} // namespace
+
+// The key that types position i of the OEM text, the shift state discarded;
+// a comma the layout does not know is the comma key.
+BYTE PassWordFUN::ScanCodeAt(const std::string& oem, const std::string& text, std::size_t i)
+{
+    BYTE code = static_cast<BYTE>(m_platform.OemKeyScan(static_cast<unsigned char>(oem[i])) & 0xFF);
+    if (code == scancode::kNoKey && text[i] == ',')
+        code = scancode::kComma;
+    return code;
+}
+
+int PassWordFUN::IsLegalPass(std::string text)
+{
+    DL_SCOPE(DL_INF, "PassWordFUN::IsLegalPass");
+    DL_LOG(DL_INF).Print("check string length");
+    if (text.empty() || text.size() > kMaxPasswordBytes) {
+        SecureWipe(text.data(), text.size());
+        return 0;
+    }
+    DL_LOG(DL_INF).Print("check characters");
+    const OemCopy oem(m_platform, text);
+    int legal = 1;
+    for (std::size_t i = 0; i < text.size(); ++i) { // every character, no early exit
+        if (!scancode::IsLegal(ScanCodeAt(oem.Text(), text, i)))
+            legal = 0;
+    }
+    SecureWipe(text.data(), text.size());
+    return legal;
+}
+
+int PassWordFUN::GetPassCode(std::string text, BYTE* passcode)
+{
+    DL_SCOPE(DL_INF, "PassWordFUN::GetPassCode");
+    DL_LOG(DL_INF).Print("initialize");
+    const OemCopy oem(m_platform, text);
+    DL_LOG(DL_INF).Print("check string length");
+    if (text.empty() || text.size() > kMaxPasswordBytes) {
+        DL_LOG(DL_ERR).Print("Error Code: 0x%x", 0);
+        SecureWipe(text.data(), text.size());
+        return 0;
+    }
+    DL_LOG(DL_INF).Print("memalloc");
+    BYTE scanCodes[kMaxPasswordBytes] = {};
+    BYTE result[16] = {};
+    const auto cleanUp = [&] {
+        SecureWipe(scanCodes, sizeof scanCodes);
+        SecureWipe(result, sizeof result);
+        SecureWipe(text.data(), text.size());
+    };
+
+    DL_LOG(DL_INF).Print("create scancode");
+    for (std::size_t i = 0; i < text.size(); ++i)
+        scanCodes[i] = ScanCodeAt(oem.Text(), text, i);
+
+    if (ScInfo) {
+        DL_LOG(DL_INF).Print("class 2.1 create passcode");
+        Cmd5 md5;
+        md5.Digest(scanCodes, text.size());
+        std::memcpy(result, md5.Digest(), sizeof result);
+    } else {
+        DL_LOG(DL_INF).Print("class 2.0 create passcode");
+        const auto compare = QSC_Compare();
+        if (compare == nullptr || !compare(scanCodes, static_cast<int>(text.size()), result)) {
+            cleanUp();
+            return 0;
+        }
+    }
+    DL_LOG(DL_INF).Print("copy upper 8Bytes of result");
+    std::memcpy(passcode, result, 8);
+    DL_LOG(DL_INF).Print("cleaning...");
+    cleanUp();
+    return 1;
+}
