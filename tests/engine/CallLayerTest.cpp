@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "FakeFirmware.h"
+#include "Trace.h"
 #include "TestPlatform.h"
 
 namespace {
@@ -42,8 +43,22 @@ TEST_F(CallLayer, ExchangeSendsConnectRightsRequestDisconnectAndCloses)
     };
     FirmwareCallBlock block = Request(0x0601, 0x0000);
     WORD status = 0xFFFF;
+    pwtest::Trace trace;
     ASSERT_EQ(engine.QSCISecurity(&block, &status, 1, passcode), 1);
     EXPECT_EQ(status, STS_SUCCESS);
+    const std::vector<std::string> steps = {
+        "check Security Interface connected or not!", "set connect flag!", "connect to security interface!",
+        "call connect security function!", "check return value", "Go up to temporal SV if necessary",
+        "call security function and wait for finishing!", "disconnect from security interface",
+        "close SCI Interface!", "function success!"};
+    EXPECT_EQ(trace.Messages("PassWordFUN::QSCISecurity"), steps);
+    const auto lines = trace.Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "[INF] (PassWordFUN::QSCISecurity): ENTER PassWordFUN::QSCISecurity");
+    EXPECT_EQ(lines.back(), "[INF] (PassWordFUN::QSCISecurity): LEAVE PassWordFUN::QSCISecurity");
+    for (const auto& line : lines)
+        EXPECT_EQ(line.substr(0, 5), "[INF]") << line;
+    EXPECT_EQ(trace.All().find("93E1273A"), std::string::npos);
     EXPECT_EQ(firmware.Trace(), "open set:0600/8002 set:0601/0002 get:0601/0000 set:0600/0000 close");
     EXPECT_EQ(block.ValueA, 0x11u);
     EXPECT_EQ(block.ValueB, 0x22u);
@@ -168,6 +183,22 @@ TEST_F(CallLayer, FailureStatusesAndWhatTheyLeave)
         EXPECT_EQ(firmware.Trace(), row.trace);
         EXPECT_EQ(engine.bConnected, 0);
     }
+}
+
+TEST_F(CallLayer, RefusalLinesNameTheStatus)
+{
+    pwtest::Trace trace;
+    FirmwareCallBlock block = Request(0x0600, 0);
+    WORD status = 0;
+    engine.QSCISecurity(&block, &status, 1, nullptr);
+    firmware.openResult = FALSE;
+    block = Request(0x0601, 0);
+    engine.QSCISecurity(&block, &status, 1, nullptr);
+    engine.QSCIOpenInterface = nullptr;
+    engine.QSCISecurity(&block, &status, 1, nullptr);
+    const std::vector<std::string> expected = {"ErrorStatus = STS_SEC_BAD_PARAMETER!", "ErrorStatus = STS_SCI_OPEN_FAILED!",
+                                               "ErrorStatus = STS_DLL_NOT_FOUND_FUNCTION!"};
+    EXPECT_EQ(trace.Messages("PassWordFUN::QSCISecurity"), expected);
 }
 
 TEST_F(CallLayer, HeldInterfaceWaitsOnceThenReportsBusy)

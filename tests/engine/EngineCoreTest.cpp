@@ -10,6 +10,7 @@
 #include "PassWordFUN.h"
 #include "TestPlatform.h"
 #include "TestSupport.h"
+#include "Trace.h"
 
 using namespace pwtest;
 
@@ -62,7 +63,19 @@ TEST(InitVELTDLL, OperatingSystemAndBindingFailures)
     TestPlatform vista;
     vista.fakeVersion = true;
     vista.minor = 0;
+    Trace trace;
     EXPECT_EQ(PassWordFUN(vista).InitVELTDLL(), 2);
+    EXPECT_EQ(trace.Messages("PassWordFUN::CheckOSVersion"), std::vector<std::string>{"OS Version = 8"});
+    EXPECT_NE(trace.All().find("[ERR] (PassWordFUN::InitVELTDLL): Error Code: 0x2\r\n"), std::string::npos)
+        << trace.All();
+
+    TestPlatform eight;
+    eight.fakeVersion = true;
+    eight.major = 6;
+    eight.minor = 2;
+    trace.Mark();
+    PassWordFUN(eight).InitVELTDLL();
+    EXPECT_EQ(trace.Messages("PassWordFUN::CheckOSVersion"), std::vector<std::string>{"OS Version = 10"});
 
     // No firmware libraries in an empty install folder.
     TempDir empty;
