@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "ControlRecords.h"
 #include "FirmwareLibraries.h"
 
 class EnginePlatform;
@@ -105,8 +106,26 @@ public:
     void RunCertify(const CertifyParams& params, CertifyResult& result);
     void SkipDialog(int skip);
 
-    // Keyboard.
+    // Password operations.
+    int SetPassword(const wchar_t* Passcode, LONG bCheckSetHddPW, LONG bIsUser);
+    int ChangePassword(const wchar_t* Passcode, LONG bIsUser);
+    int DeletePassword(LONG bIsUser);
+
+    // Control status, user policy, owner string.
+    int GetUserCTLStatus(CTLStatus* status);
+    int GetSupervisorCTLStatus(CTLStatus* status);
+    int IsOwnerStringSupported();
+    int GetUserPolicy(UserPolicy* policy);
+    int SetPolicy(UserPolicy policy);
+    int GetOwnerString(BSTR* ownerString);
+    int SetOwnerString(const wchar_t* ownerString);
+
+    // Quit, reboot, keyboard, password file.
+    void ForceQuit(UINT_PTR wParam);
+    void RebootMachine();
     void ActivateUSKeyboard();
+    void UnloadKeyboard();
+    int CreatePasswordFile(const wchar_t* Password);
 
     // ---- state, in declaration order ----------------------------------------
     fwlib::QSCIGetWithOpenIF_t QSCIGetWithOpenIF = nullptr;
