@@ -69,11 +69,11 @@ public:
     bool Compare(const std::uint8_t* codes, int count, std::uint8_t* result);
 
     bool Changed() const { return m_changed; }
-
-private:
     // The first matching fault, consumed; null when none applies.
     const Fault* TakeFault(Fault::Target target, std::uint16_t request = 0, const FirmwareCallBlock* block = nullptr,
                            bool write = false);
+
+private:
     bool Request(std::uint32_t handle, FirmwareCallBlock& block, bool write);
     std::uint8_t Read(FirmwareCallBlock& block);
     std::uint8_t Write(FirmwareCallBlock& block);
