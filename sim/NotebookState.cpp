@@ -764,6 +764,8 @@ bool Assign(NotebookState& state, const std::string& assignment, std::string* er
         state.faults.push_back(*f);
         return true;
     }
+    if (key == "owner")
+        key = "owner.text";
     if (key == "class") {
         if (value != "2.0" && value != "2.1")
             return Fail(error, "class is 2.0 or 2.1");

@@ -133,7 +133,7 @@ void Show(const std::string& path, const sim::NotebookState& s)
     if (!s.language.empty())
         std::cout << ", language " << s.language;
     std::cout << "\n    Answers waiting: " << (s.answers.empty() ? "none" : sim::FormatAnswers(s.answers)) << "\n";
-    std::cout << "  Faults: " << (s.faults.empty() ? "none" : "") << "\n";
+    std::cout << "  Faults:" << (s.faults.empty() ? " none" : "") << "\n";
     for (const sim::Fault& f : s.faults)
         std::cout << "    " << sim::FormatFault(f) << "\n";
     std::cout << "  Journal: " << (s.journal.empty() ? "off" : s.journal) << "\n";
