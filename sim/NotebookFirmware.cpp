@@ -108,6 +108,9 @@ const Fault* CFirmware::TakeFault(Fault::Target target, std::uint16_t request, c
         if (block != nullptr && target == Fault::Target::Request) {
             if (f.sub && *f.sub != block->SubRequest)
                 continue;
+            // A selector names a read unless the fault says otherwise (connect, disconnect).
+            if (f.selector && f.direction == Fault::Direction::Any && write)
+                continue;
             if (f.selector && *f.selector != static_cast<std::uint16_t>(block->ValueB))
                 continue;
         }

@@ -90,7 +90,19 @@ std::wstring LibraryFolder()
 std::wstring StateFilePath()
 {
     const std::wstring configured = Variable(kStateFileVariable);
-    return FullPath(configured.empty() ? LibraryFolder() + kDefaultStateFile : configured);
+    if (!configured.empty())
+        return FullPath(configured);
+    // "QHCI.DLL" is found through the search order and may come from another
+    // folder than the others: the machine is the one beside "QSCIEX.DLL".
+    std::wstring folder = LibraryFolder();
+    if (HMODULE system = GetModuleHandleW(L"QSCIEX.DLL")) {
+        wchar_t path[MAX_PATH * 2] = {};
+        if (GetModuleFileNameW(system, path, MAX_PATH * 2) > 0) {
+            folder = path;
+            folder.erase(folder.rfind(L'\\') + 1);
+        }
+    }
+    return FullPath(folder + kDefaultStateFile);
 }
 
 CMachineAccess::CMachineAccess() : m_path(StateFilePath())

@@ -1,5 +1,6 @@
 // Where the libraries find the machine: the state file (NOTEBOOK_STATE_FILE,
-// else "VirtualNotebook.ini" beside the library), held under a machine-wide
+// else "VirtualNotebook.ini" beside the process's "QSCIEX.DLL", else beside
+// the library itself), held under a machine-wide
 // lock for the length of one call so that several processes can drive one
 // notebook; and the journal (NOTEBOOK_JOURNAL_FILE, else the state file's
 // journal key).

@@ -323,6 +323,19 @@ TEST_F(NotebookLibraries, StatePersistsAcrossProcesses)
     EXPECT_EQ(notebook->State().user, Code("me", true));
 }
 
+TEST_F(NotebookLibraries, WithoutTheVariableTheMachineIsBesideTheLibraries)
+{
+    // The notebook's state file has the default name, in the folder the libraries were copied to.
+    Load(sim::CScenario().Supervisor("boss").Owner("Hi"));
+    SetEnvironmentVariableW(L"NOTEBOOK_STATE_FILE", nullptr);
+    EXPECT_EQ(Status() & 0x3, 0x2u);
+    FirmwareCallBlock owner{};
+    owner.Function = fw::kHardwareRead;
+    owner.Request = fw::kRegisterOwnerString;
+    ASSERT_TRUE(libs->hardware(&owner));
+    EXPECT_EQ(owner.ValueA & 0xFFFF, static_cast<std::uint32_t>('H' | 'i' << 8));
+}
+
 TEST_F(NotebookLibraries, JournalRecordsEveryCallInOrder)
 {
     Load(sim::CScenario().Owner("Hi", 209).Answers({sim::Cancel()}));

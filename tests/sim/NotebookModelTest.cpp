@@ -346,6 +346,13 @@ TEST(NotebookFirmware, InjectedFaultsAffectTheirCallsOnly)
     EXPECT_EQ(c, fw::kDone);
     EXPECT_TRUE(m.state.faults.empty()) << sim::Serialize(m.state);
 
+    // A selector names a read: the temporary-rights write of the same request is not affected.
+    Machine reads(CScenario().Fault("request 0x0601 selector 0x0000 fail"));
+    ASSERT_TRUE(reads.Connect());
+    EXPECT_EQ(reads.TemporaryRights("anything"), fw::kDone);
+    reads.ReadSelector(fw::kRequestSecurity, 0, &c);
+    EXPECT_EQ(c, 0xFF);
+
     Machine forever(CScenario().Fault("request 0x0601 busy forever").Fault("open fail times 1"));
     sim::CFirmware fw(forever.state, forever.session);
     std::uint32_t h = 0;
