@@ -336,6 +336,19 @@ TEST_F(NotebookLibraries, WithoutTheVariableTheMachineIsBesideTheLibraries)
     EXPECT_EQ(owner.ValueA & 0xFFFF, static_cast<std::uint32_t>('H' | 'i' << 8));
 }
 
+TEST(NotebookVariant, MissingEntryQsccallLacksOnlyQSC_FreeExtra)
+{
+    VirtualNotebook notebook;
+    notebook.InstallLibraries();
+    notebook.InstallQsccallMissingEntry();
+    pw::UniqueModule variant(LoadLibraryW((notebook.Folder() + L"\\QSCCALL.DLL").c_str()));
+    ASSERT_TRUE(variant);
+    for (const char* name : fwlib::kQsccallSlots) {
+        const bool expected = std::string(name) != "QSC_FreeExtra";
+        EXPECT_EQ(GetProcAddress(variant.get(), name) != nullptr, expected) << name;
+    }
+}
+
 TEST_F(NotebookLibraries, JournalRecordsEveryCallInOrder)
 {
     Load(sim::CScenario().Owner("Hi", 209).Answers({sim::Cancel()}));

@@ -55,4 +55,15 @@ void VirtualNotebook::InstallLibraries() const
     }
 }
 
+void VirtualNotebook::InstallQsccallMissingEntry() const
+{
+    if (!CopyFileW((BinFolder() + L"missing-entry\\QSCCALL.DLL").c_str(), (Folder() + L"\\QSCCALL.DLL").c_str(), FALSE))
+        throw std::runtime_error("cannot copy the QSCCALL.DLL variant");
+}
+
+void VirtualNotebook::RemoveLibrary(const std::wstring& name) const
+{
+    DeleteFileW((Folder() + L"\\" + name).c_str());
+}
+
 } // namespace pwtest

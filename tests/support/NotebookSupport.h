@@ -41,6 +41,11 @@ public:
     // Copies the four libraries from the build's bin folder into Folder()
     // (an install folder of its own, with its own "OrnPwChk.lng").
     void InstallLibraries() const;
+    // Replaces the installed "QSCCALL.DLL" by the test variant that lacks one
+    // entry point (the engine's binding must fail).
+    void InstallQsccallMissingEntry() const;
+    // Removes one installed library ("ORNPWCHK.DLL": the verification library is missing).
+    void RemoveLibrary(const std::wstring& name) const;
 
 private:
     TempDir m_dir;
