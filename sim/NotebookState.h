@@ -115,7 +115,8 @@ struct NotebookState {
     std::vector<Fault> faults;
     std::string journal;               // journal file; empty: none
 
-    // Class 2.1 when the engine will see ScInfo set (Part of the level rules).
+    // Class 2.1 passcodes: the engine sets ScInfo for LevelMajor.LevelMinor 2.1 with a
+    // non-zero QSC_Insert byte, and for 1.1.
     bool PasscodeClass21() const;
     void SetClass21(bool class21);
     std::uint32_t LevelWord() const;
