@@ -41,7 +41,7 @@ DWORD RunCloser(DWORD* elapsedMs)
 {
     Child closer;
     const DWORD start = GetTickCount();
-    EXPECT_TRUE(closer.Start(Quote(BinFolder() + L"CloseDLN.exe")));
+    EXPECT_TRUE(closer.Start(Quote(BuildBinFolder() + L"CloseDLN.exe")));
     DWORD code = STILL_ACTIVE;
     while (GetTickCount() - start < 20000) {
         MSG msg;

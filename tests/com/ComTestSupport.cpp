@@ -4,10 +4,7 @@ namespace pwtest {
 
 std::wstring LibraryPath()
 {
-    std::wstring folder = BinFolder(); // ...\bin\com\ .
-    folder.pop_back();
-    folder.erase(folder.rfind(L'\\') + 1);
-    return folder + L"VELTDll.dll";
+    return BuildBinFolder() + L"VELTDll.dll";
 }
 
 DWORD Regsvr32(const std::wstring& options)

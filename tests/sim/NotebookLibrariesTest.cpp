@@ -310,7 +310,7 @@ TEST_F(NotebookLibraries, StatePersistsAcrossProcesses)
 
     ProcessOptions options;
     options.environment = notebook->Environment();
-    const std::wstring client = Quote(BinFolder() + L"notebook_client.exe");
+    const std::wstring client = Quote(BuildBinFolder() + L"notebook_client.exe");
     ProcessResult status = pwtest::Run(client + L" status", options);
     ASSERT_EQ(status.exitCode, 0u) << status.err;
     EXPECT_EQ(status.out.substr(0, 8), "00000002") << status.out;

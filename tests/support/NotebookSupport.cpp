@@ -50,14 +50,14 @@ void VirtualNotebook::ClearJournal()
 void VirtualNotebook::InstallLibraries() const
 {
     for (const wchar_t* name : {L"QSCIEX.DLL", L"QHCI.DLL", L"QSCCALL.DLL", L"ORNPWCHK.DLL"}) {
-        if (!CopyFileW((BinFolder() + name).c_str(), (Folder() + L"\\" + name).c_str(), FALSE))
+        if (!CopyFileW((BuildBinFolder() + name).c_str(), (Folder() + L"\\" + name).c_str(), FALSE))
             throw std::runtime_error("cannot copy a notebook library");
     }
 }
 
 void VirtualNotebook::InstallQsccallMissingEntry() const
 {
-    if (!CopyFileW((BinFolder() + L"missing-entry\\QSCCALL.DLL").c_str(), (Folder() + L"\\QSCCALL.DLL").c_str(), FALSE))
+    if (!CopyFileW((BuildBinFolder() + L"missing-entry\\QSCCALL.DLL").c_str(), (Folder() + L"\\QSCCALL.DLL").c_str(), FALSE))
         throw std::runtime_error("cannot copy the QSCCALL.DLL variant");
 }
 

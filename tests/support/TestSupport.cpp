@@ -15,6 +15,16 @@ std::wstring BinFolder()
     return folder;
 }
 
+std::wstring BuildBinFolder()
+{
+    std::wstring folder = BinFolder();
+    folder.pop_back();
+    const auto cut = folder.rfind(L'\\');
+    if (_wcsicmp(folder.c_str() + cut + 1, L"bin") != 0)
+        folder.erase(cut);
+    return folder + L"\\";
+}
+
 TempDir::TempDir()
 {
     static std::atomic<unsigned> counter{0};
@@ -93,7 +103,7 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes)
 std::wstring CopyProgram(const std::wstring& name, const std::wstring& folder)
 {
     const std::wstring target = folder + L"\\" + name;
-    CopyFileW((BinFolder() + name).c_str(), target.c_str(), FALSE);
+    CopyFileW((BuildBinFolder() + name).c_str(), target.c_str(), FALSE);
     return target;
 }
 

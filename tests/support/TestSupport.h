@@ -9,9 +9,12 @@
 
 namespace pwtest {
 
-// Folder of the running test program, ending in a backslash; the build puts
-// every deliverable and helper program there.
+// Folder of the running test program, ending in a backslash.
 std::wstring BinFolder();
+// The build's bin folder, ending in a backslash: where every deliverable and
+// helper program lands. Test programs that need a folder of their own (for
+// their "DbgLog.ini") live one level below it.
+std::wstring BuildBinFolder();
 
 // A fresh folder under %TEMP%, removed with its content on destruction.
 class TempDir {
@@ -33,7 +36,7 @@ bool IsFolder(const std::wstring& path);
 // Whole file as bytes; empty when missing.
 std::string ReadBytes(const std::wstring& path);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
-// Copies a program from BinFolder() into a folder; returns the new path.
+// Copies a program from BuildBinFolder() into a folder; returns the new path.
 std::wstring CopyProgram(const std::wstring& name, const std::wstring& folder);
 
 std::wstring Widen(const std::string& utf8);
