@@ -290,3 +290,38 @@ TEST(QHCIFunction, NullBlockOrMissingEntryPointFail)
     EXPECT_EQ(engine.QHCISetFunction(&block), 0);
     EXPECT_EQ(block.Function, fw::kHardwareWrite) << "the preset function is overwritten before the call";
 }
+
+TEST(LoadCertifyFunc, LoadsAgainOnEveryCallAndFreesOnce)
+{
+    struct CountingPlatform : TestPlatform {
+        int loads = 0, frees = 0;
+        HMODULE LoadModule(const char* path) override
+        {
+            ++loads;
+            return EnginePlatform::LoadModule(path);
+        }
+        BOOL ReleaseModule(HMODULE module) override
+        {
+            ++frees;
+            return EnginePlatform::ReleaseModule(module);
+        }
+    };
+    CountingPlatform platform;
+    platform.installFolder = Narrow(BuildBinFolder()); // the virtual notebook's libraries
+    PassWordFUN engine(platform);
+    EXPECT_EQ(engine.LoadCertifyFunc(), 1);
+    EXPECT_EQ(engine.LoadCertifyFunc(), 1);
+    EXPECT_EQ(platform.loads, 2);
+    EXPECT_NE(engine.certify, nullptr);
+    EXPECT_EQ(engine.FreeCertifyFunc(), 1);
+    EXPECT_EQ(engine.FreeCertifyFunc(), 1);
+    EXPECT_EQ(platform.frees, 1);
+    EXPECT_EQ(engine.hPwChk, nullptr);
+    EXPECT_EQ(engine.certify, nullptr);
+
+    TempDir empty;
+    platform.installFolder = Narrow(empty.Path()) + "\\";
+    PassWordFUN missing(platform);
+    EXPECT_EQ(missing.LoadCertifyFunc(), 0);
+    EXPECT_EQ(missing.hPwChk, nullptr);
+}
