@@ -145,32 +145,30 @@ int PassWordFUN::QSCISecurity(FirmwareCallBlock* block, WORD* status, int get, c
     return 1;
 }
 
-int PassWordFUN::QHCIGetFunction(FirmwareCallBlock* block)
+// One hardware call: no retry, no look at the completion; the caller's
+// preset Function is always overwritten.
+int PassWordFUN::CallHardware(FirmwareCallBlock* block, WORD function, const DL::CDbgLog& errorSite)
 {
-    DL_SCOPE(DL_INF, "PassWordFUN::QHCIGetFunction");
     if (block == nullptr) {
-        DL_LOG(DL_ERR).Print("Error Code: 0x%x", 0);
+        errorSite.Print("Error Code: 0x%x", 0);
         return 0;
     }
-    block->Function = fw::kHardwareRead;
+    block->Function = function;
     if (QHCIFunction == nullptr) {
-        DL_LOG(DL_ERR).Print("Error Code: 0x%x", 0);
+        errorSite.Print("Error Code: 0x%x", 0);
         return 0;
     }
     return QHCIFunction(block);
 }
 
+int PassWordFUN::QHCIGetFunction(FirmwareCallBlock* block)
+{
+    DL_SCOPE(DL_INF, "PassWordFUN::QHCIGetFunction");
+    return CallHardware(block, fw::kHardwareRead, DL_LOG(DL_ERR));
+}
+
 int PassWordFUN::QHCISetFunction(FirmwareCallBlock* block)
 {
     DL_SCOPE(DL_INF, "PassWordFUN::QHCISetFunction");
-    if (block == nullptr) {
-        DL_LOG(DL_ERR).Print("Error Code: 0x%x", 0);
-        return 0;
-    }
-    block->Function = fw::kHardwareWrite;
-    if (QHCIFunction == nullptr) {
-        DL_LOG(DL_ERR).Print("Error Code: 0x%x", 0);
-        return 0;
-    }
-    return QHCIFunction(block);
+    return CallHardware(block, fw::kHardwareWrite, DL_LOG(DL_ERR));
 }

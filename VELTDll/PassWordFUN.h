@@ -12,6 +12,7 @@
 #include <string>
 
 #include "ControlRecords.h"
+#include "DbgLog.h"
 #include "FirmwareLibraries.h"
 
 class EnginePlatform;
@@ -173,6 +174,7 @@ private:
     BYTE ScanCodeAt(const std::string& oem, const std::string& text, std::size_t i);
     int SendCertify(BYTE* buffer);
     int CallWithRetry(DWORD handle, FirmwareCallBlock* block, const FirmwareCallBlock& start, int get, WORD* status);
+    int CallHardware(FirmwareCallBlock* block, WORD function, const DL::CDbgLog& errorSite);
     int ReadPair(WORD request, WORD selector, DWORD pair[2], WORD* status);
 
     EnginePlatform& m_platform;
