@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <string>
-#include <utility>
 
 inline void SecureWipe(void* data, std::size_t length)
 {
@@ -15,7 +14,9 @@ inline void SecureWipe(void* data, std::size_t length)
 // A narrow text that held a password: wiped when it goes.
 class SecretText {
 public:
-    explicit SecretText(std::string text) : m_text(std::move(text)) {}
+    // Copies, then wipes the source: moving a short string would leave its
+    // bytes behind in the source's own buffer.
+    explicit SecretText(std::string text) : m_text(text) { SecureWipe(text.data(), text.size()); }
     ~SecretText() { SecureWipe(m_text.data(), m_text.size()); }
     SecretText(const SecretText&) = delete;
     SecretText& operator=(const SecretText&) = delete;

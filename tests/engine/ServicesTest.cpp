@@ -3,6 +3,8 @@
 
 #include <commdlg.h>
 
+#include <thread>
+
 using namespace ops;
 using pwtest::Trace;
 
@@ -127,4 +129,65 @@ TEST_F(Ops, PasswordFileCancelAndFailures)
                   r.code == 23 ? std::vector<std::string>{"Error Code: 0x17"} : std::vector<std::string>{});
         EXPECT_EQ(platform.driveChanges.size(), 1u);
     }
+}
+
+namespace {
+
+// Finds the save dialog this process shows, types a path into its file-name
+// field and confirms it, as a person would.
+struct DialogDriver {
+    std::wstring path;
+    bool typed = false;
+
+    static BOOL CALLBACK Candidate(HWND hwnd, LPARAM self)
+    {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        wchar_t cls[16] = {};
+        GetClassNameW(hwnd, cls, 16);
+        if (pid != GetCurrentProcessId() || std::wstring(cls) != L"#32770" || !IsWindowVisible(hwnd))
+            return TRUE;
+        auto* driver = reinterpret_cast<DialogDriver*>(self);
+        HWND field = GetDlgItem(hwnd, 0x47C); // the file-name combo of the explorer style
+        if (field == nullptr)
+            field = GetDlgItem(hwnd, 0x480);  // the plain edit of the older style
+        if (field == nullptr)
+            return TRUE;
+        SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(driver->path.c_str()));
+        SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hwnd, IDOK)));
+        driver->typed = true;
+        return FALSE;
+    }
+    void Run()
+    {
+        for (int i = 0; i < 400 && !typed; ++i) {
+            EnumWindows(&Candidate, reinterpret_cast<LPARAM>(this));
+            Sleep(50);
+        }
+    }
+};
+
+// The real dialog; everything else as in the other tests.
+struct RealDialogPlatform : TestPlatform {
+    bool AskSaveFile(const SaveDialog& dialog, std::string& path) override
+    {
+        return EnginePlatform::AskSaveFile(dialog, path);
+    }
+};
+
+} // namespace
+
+TEST(PasswordFileDialog, TheRealSaveDialogWritesTheChosenFile)
+{
+    pwtest::TempDir dir;
+    DialogDriver driver;
+    driver.path = dir / L"typed.txt";
+    RealDialogPlatform platform;
+    PassWordFUN engine(platform);
+    std::thread person([&] { driver.Run(); });
+    const int code = engine.CreatePasswordFile(L"abc");
+    person.join();
+    ASSERT_TRUE(driver.typed) << "no save dialog appeared";
+    EXPECT_EQ(code, 111);
+    EXPECT_EQ(pwtest::ReadBytes(driver.path), "abc");
 }
