@@ -1,7 +1,6 @@
 #include "TestSupport.h"
 
 #include <atomic>
-#include <thread>
 
 #include "Win32Handles.h"
 
@@ -193,12 +192,20 @@ struct Pipe {
     }
 };
 
-void Drain(HANDLE pipe, std::string* into)
+// Reads what a pipe holds now, without blocking: a grandchild (a service the
+// child started) may inherit the pipe and keep it open after the child ends.
+void DrainAvailable(HANDLE pipe, std::string* into)
 {
     char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(pipe, chunk, sizeof chunk, &got, nullptr) && got > 0)
+    for (;;) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available == 0)
+            return;
+        DWORD got = 0;
+        if (!ReadFile(pipe, chunk, available < sizeof chunk ? available : sizeof chunk, &got, nullptr) || got == 0)
+            return;
         into->append(chunk, got);
+    }
 }
 
 bool CreateChild(std::wstring commandLine, const ProcessOptions& options, STARTUPINFOW& si, DWORD flags,
@@ -224,10 +231,12 @@ bool CreateChild(std::wstring commandLine, const ProcessOptions& options, STARTU
     return false;
 }
 
-void CollectDebugEvents(ProcessResult& result, DWORD timeoutMs, HANDLE process)
+void CollectDebugEvents(ProcessResult& result, DWORD timeoutMs, HANDLE process, HANDLE out, HANDLE err)
 {
     const DWORD start = GetTickCount();
     for (;;) {
+        DrainAvailable(out, &result.out);
+        DrainAvailable(err, &result.err);
         DEBUG_EVENT event{};
         if (!WaitForDebugEvent(&event, 200)) {
             if (GetTickCount() - start > timeoutMs) {
@@ -294,20 +303,27 @@ ProcessResult Run(const std::wstring& commandLine, const ProcessOptions& options
     pw::UniqueHandle process(pi.hProcess), thread(pi.hThread);
     out.write.reset();
     err.write.reset();
-    std::thread outReader(Drain, out.read.get(), &result.out);
-    std::thread errReader(Drain, err.read.get(), &result.err);
     if (options.asDebugger) {
-        CollectDebugEvents(result, options.timeoutMs, process.get());
+        CollectDebugEvents(result, options.timeoutMs, process.get(), out.read.get(), err.read.get());
         WaitForSingleObject(process.get(), options.timeoutMs);
-    } else if (WaitForSingleObject(process.get(), options.timeoutMs) == WAIT_TIMEOUT) {
-        result.timedOut = true;
-        TerminateProcess(process.get(), 1);
-        WaitForSingleObject(process.get(), 5000);
+    } else {
+        for (;;) {
+            DrainAvailable(out.read.get(), &result.out);
+            DrainAvailable(err.read.get(), &result.err);
+            if (WaitForSingleObject(process.get(), 10) == WAIT_OBJECT_0)
+                break;
+            if (GetTickCount() - start > options.timeoutMs) {
+                result.timedOut = true;
+                TerminateProcess(process.get(), 1);
+                WaitForSingleObject(process.get(), 5000);
+                break;
+            }
+        }
     }
+    DrainAvailable(out.read.get(), &result.out);
+    DrainAvailable(err.read.get(), &result.err);
     result.elapsedMs = GetTickCount() - start;
     GetExitCodeProcess(process.get(), &result.exitCode);
-    outReader.join();
-    errReader.join();
     return result;
 }
 
