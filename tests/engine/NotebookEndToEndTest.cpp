@@ -13,6 +13,8 @@
 #include "TestSupport.h"
 #include "Trace.h"
 
+#include <oleauto.h>
+
 namespace {
 
 // A machine and an engine bound to it. The firmware libraries stay loaded
@@ -223,6 +225,53 @@ TEST_P(Notebook, QuitWhileTheDialogIsUpAbortsIt)
     EXPECT_EQ(engine.DeletePassword(0), 0);
     for (const auto& e : notebook->Journal())
         EXPECT_EQ(e.library, "QSCCALL") << e.entry;
+}
+
+TEST_P(Notebook, OwnerStringOnBothAreas)
+{
+    Start(sim::CScenario().Owner("ACME Corp", 513));
+    PassWordFUN engine(platform);
+    ASSERT_EQ(engine.InitVELTDLL(), 0);
+    BSTR text = nullptr;
+    ASSERT_EQ(engine.GetOwnerString(&text), 0);
+    EXPECT_EQ(std::wstring(text, SysStringLen(text)), L"ACME Corp");
+    SysFreeString(text);
+    EXPECT_EQ(engine.SetOwnerString(L"Property of the lab, room 12"), 0);
+    EXPECT_EQ(notebook->State().owner, "Property of the lab, room 12");
+    ASSERT_EQ(engine.GetOwnerString(&text), 0);
+    EXPECT_EQ(std::wstring(text, SysStringLen(text)), L"Property of the lab, room 12");
+    SysFreeString(text);
+
+    sim::NotebookState small = notebook->State();
+    small.ownerArea = 209;
+    notebook->Write(small);
+    const std::wstring line(41, L'x');
+    EXPECT_EQ(engine.SetOwnerString(line.c_str()), 107);
+    EXPECT_EQ(notebook->State().owner, std::string(40, 'x') + "\r\nx");
+}
+
+TEST_P(Notebook, UserPolicyReadAndWritten)
+{
+    Start(sim::CScenario().Supervisor("Boss1").UserPolicy(0x0003002E).SupportMask(0x003B002E));
+    PassWordFUN engine(platform);
+    engine.InitVELTDLL(); // class 2.0 refuses (16) but has read the machine
+    UserPolicy policy{};
+    ASSERT_EQ(engine.GetUserPolicy(&policy), 0);
+    // 0x0003002E: bits 1, 2, 3, 5, 16, 17; the mask offers 1, 2, 3, 5, 16, 17, 19, 20, 21.
+    EXPECT_EQ(policy.nPermitSetUPass, 1);
+    EXPECT_EQ(policy.nPermitOpenQSS, 1);
+    EXPECT_EQ(policy.nPermitUpdateBIOS, 1);
+    EXPECT_EQ(policy.nPermitChgHPass, 0);
+    EXPECT_EQ(policy.nPermitOwnClrTpm, 0);
+
+    policy.nPermitSetUPass = 0;
+    policy.nPermitChgHPass = 1;
+    Answers({sim::Typed("Boss1")});
+    EXPECT_EQ(engine.SetPolicy(policy), 108);
+    EXPECT_EQ(notebook->State().userPolicy, (0x0003002Eu & ~0x2u) | (1u << 19));
+
+    Answers({sim::Cancel()});
+    EXPECT_EQ(engine.SetPolicy(policy), 6);
 }
 
 INSTANTIATE_TEST_SUITE_P(Classes, Notebook, ::testing::Values(false, true),
