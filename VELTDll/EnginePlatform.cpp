@@ -1,5 +1,7 @@
 #include "EnginePlatform.h"
 
+#include <commdlg.h>
+#include <direct.h>
 #include <imm.h>
 
 BOOL EnginePlatform::GetVersionRecord(OSVERSIONINFOA& info)
@@ -55,6 +57,18 @@ std::string EnginePlatform::WideToAnsi(const wchar_t* text)
     return narrow;
 }
 
+std::wstring EnginePlatform::AnsiToWide(const std::string& text)
+{
+    if (text.empty())
+        return {};
+    const int chars = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (chars <= 0)
+        return {};
+    std::wstring wide(static_cast<std::size_t>(chars), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), chars);
+    return wide;
+}
+
 void EnginePlatform::AnsiToOem(char* text, DWORD length)
 {
     ::CharToOemBuffA(text, text, length);
@@ -105,6 +119,106 @@ HMODULE EnginePlatform::FindLoadedModule(const char* name)
 DWORD EnginePlatform::ModuleFileName(HMODULE module, char* buffer, DWORD size)
 {
     return ::GetModuleFileNameA(module, buffer, size);
+}
+
+void EnginePlatform::PostQuitMessage(int exitCode)
+{
+    ::PostQuitMessage(exitCode);
+}
+
+BOOL EnginePlatform::OpenProcessTokenForAdjust(HANDLE* token)
+{
+    return ::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token);
+}
+
+BOOL EnginePlatform::LookupPrivilege(const char* name, LUID* luid)
+{
+    return ::LookupPrivilegeValueA(nullptr, name, luid);
+}
+
+BOOL EnginePlatform::EnablePrivilege(HANDLE token, const LUID& luid)
+{
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Luid = luid;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    return ::AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+}
+
+BOOL EnginePlatform::CloseTokenHandle(HANDLE token)
+{
+    return ::CloseHandle(token);
+}
+
+BOOL EnginePlatform::RestartSystem()
+{
+    return ::ExitWindowsEx(EWX_REBOOT, 0);
+}
+
+DWORD EnginePlatform::LastError()
+{
+    return ::GetLastError();
+}
+
+std::string EnginePlatform::SystemMessage(DWORD code)
+{
+    char text[260] = {};
+    ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                     MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
+    return text;
+}
+
+int EnginePlatform::ShowMessageBox(const char* text, UINT type)
+{
+    return ::MessageBoxA(nullptr, text, nullptr, type);
+}
+
+bool EnginePlatform::AskSaveFile(const SaveDialog& dialog, std::string& path)
+{
+    char file[MAX_PATH] = {};
+    lstrcpynA(file, dialog.fileName, MAX_PATH);
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = nullptr;
+    ofn.lpstrFilter = dialog.filter;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrDefExt = dialog.defaultExtension;
+    ofn.Flags = dialog.flags;
+    if (!::GetSaveFileNameA(&ofn))
+        return false;
+    path = file;
+    return true;
+}
+
+HANDLE EnginePlatform::CreateFileForWriting(const char* path)
+{
+    return ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+BOOL EnginePlatform::WriteFileBytes(HANDLE file, const void* data, DWORD size, DWORD* written)
+{
+    return ::WriteFile(file, data, size, written, nullptr);
+}
+
+BOOL EnginePlatform::CloseFile(HANDLE file)
+{
+    return ::CloseHandle(file);
+}
+
+BOOL EnginePlatform::DeleteFileAt(const char* path)
+{
+    return ::DeleteFileA(path);
+}
+
+int EnginePlatform::CurrentDrive()
+{
+    return ::_getdrive();
+}
+
+int EnginePlatform::ChangeDrive(int drive)
+{
+    return ::_chdrive(drive);
 }
 
 HMODULE EnginePlatform::ResourceModule()

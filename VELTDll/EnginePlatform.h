@@ -26,6 +26,7 @@ public:
     // Text: UTF-16 to the thread's ANSI code page, ANSI to OEM in place, and
     // the OEM key-scan lookup of the active layout.
     virtual std::string WideToAnsi(const wchar_t* text);
+    virtual std::wstring AnsiToWide(const std::string& text);
     virtual void AnsiToOem(char* text, DWORD length);
     virtual DWORD OemKeyScan(WORD oemChar);
 
@@ -42,6 +43,37 @@ public:
     // A module already loaded in the process, by file name; null when none.
     virtual HMODULE FindLoadedModule(const char* name);
     virtual DWORD ModuleFileName(HMODULE module, char* buffer, DWORD size);
+
+    // The calling thread's message queue.
+    virtual void PostQuitMessage(int exitCode);
+
+    // Restarting the machine: the process token, the shutdown privilege, the
+    // restart request and the report of a refused one.
+    virtual BOOL OpenProcessTokenForAdjust(HANDLE* token);
+    virtual BOOL LookupPrivilege(const char* name, LUID* luid);
+    virtual BOOL EnablePrivilege(HANDLE token, const LUID& luid);
+    virtual BOOL CloseTokenHandle(HANDLE token);
+    virtual BOOL RestartSystem();
+    virtual DWORD LastError();
+    virtual std::string SystemMessage(DWORD code);
+    virtual int ShowMessageBox(const char* text, UINT type);
+
+    // The modal save-file dialog: true with the chosen path when confirmed.
+    struct SaveDialog {
+        const char* defaultExtension;
+        const char* fileName;
+        const char* filter; // pairs of zero-terminated texts, ended by an empty one
+        DWORD flags;
+    };
+    virtual bool AskSaveFile(const SaveDialog& dialog, std::string& path);
+
+    // Files for the password memo.
+    virtual HANDLE CreateFileForWriting(const char* path);
+    virtual BOOL WriteFileBytes(HANDLE file, const void* data, DWORD size, DWORD* written);
+    virtual BOOL CloseFile(HANDLE file);
+    virtual BOOL DeleteFileAt(const char* path);
+    virtual int CurrentDrive();
+    virtual int ChangeDrive(int drive);
 
     // The module that carries the engine's resources: the library itself, or
     // the program that links the engine in.

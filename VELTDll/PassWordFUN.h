@@ -33,6 +33,12 @@ enum : WORD {
     STS_DLL_NOT_FOUND_FUNCTION = 0x0300,
 };
 
+// A refused change or delete: the firmware's own retry limit was reached.
+inline bool IsFirmwareRetryOver(const FirmwareCallBlock& block)
+{
+    return block.Completion() == 0x83 && (block.ValueA & 0xFFFF) == 0;
+}
+
 // Verified rights.
 enum : BYTE { ROLE_USER = 1, ROLE_SUPERVISOR = 2, ROLE_NONE = 3 };
 
@@ -44,6 +50,8 @@ struct CertifyParams {
     DWORD dwOpenParam = 8;           // offset 12 of the open request (the policy sends 0)
     BOOL bVerifyingDuringOpen = 0;   // setting a password holds bVerifying during its open too
     BOOL bSuccessCloseOnAbortCode = 0; // start-up closes 0x80000000 with the success form
+    std::function<void(int)> afterOpen; // sees the open answer, whatever it is
+    std::function<void()> beforeVerify; // after the texts, before the verify request
     std::function<void()> afterVerify; // runs between the verify answer and the close
 };
 
@@ -176,6 +184,8 @@ private:
     int CallWithRetry(DWORD handle, FirmwareCallBlock* block, const FirmwareCallBlock& start, int get, WORD* status);
     int CallHardware(FirmwareCallBlock* block, WORD function, const DL::CDbgLog& errorSite);
     int ReadPair(WORD request, WORD selector, DWORD pair[2], WORD* status);
+    int RefreshControlState();
+    int ReadOwnerStringSize(WORD* size);
 
     EnginePlatform& m_platform;
 };

@@ -66,6 +66,8 @@ void PassWordFUN::RunCertify(const CertifyParams& params, CertifyResult& result)
     const int opened = SendCertify(buffer.Data());
     if (params.bVerifyingDuringOpen)
         bVerifying = 0;
+    if (params.afterOpen)
+        params.afterOpen(opened);
     if (opened != 1) {
         result.stage = CertifyStage::OpenFailed; // the library stays loaded
         return;
@@ -82,6 +84,8 @@ void PassWordFUN::RunCertify(const CertifyParams& params, CertifyResult& result)
         SendCertify(buffer.Data());
     }
 
+    if (params.beforeVerify)
+        params.beforeVerify();
     buffer.Request(certify::kVerify, certify::kVerifySize);
     buffer.Put(certify::kParameterOffset, params.dwFlags);
     bVerifying = 1;
@@ -127,5 +131,19 @@ void PassWordFUN::SkipDialog(int skip)
             skip ? "Enter supervisor password or skip to register user password only." : "Please type a %Target1%.",
             szLangFile);
         m_platform.WriteProfileString("English", "CancelButton", skip ? "Skip" : "Cancel", szLangFile);
+    }
+}
+
+void PassWordFUN::ForceQuit(UINT_PTR wParam)
+{
+    DL_SCOPE(DL_INF, "PassWordFUN::ForceQuit");
+    (void)wParam;
+    bQuit = 1; // one-way: never cleared for the life of the engine
+    // Re-entered from the dialog's message loop: close the dialog that the
+    // interrupted operation is waiting on. Class-2.0 dialogs are left alone.
+    if (ScInfo && bVerifying == 1 && certify != nullptr) {
+        CertifyBuffer buffer;
+        buffer.Request(certify::kAbort, certify::kAbortSize);
+        certify(buffer.Data());
     }
 }
