@@ -203,17 +203,46 @@ std::string ExplainCreation(HRESULT hr)
     }
 }
 
+// The library a per-user registration names. The platform merges the
+// user's classes into the classes root on Windows; a COM runtime that does
+// not (Wine's) still gets the control this way.
+std::wstring PerUserServer()
+{
+    HKEY key = nullptr;
+    const wchar_t* path = L"Software\\Classes\\CLSID\\{6E2A4D18-0B7C-4C95-A3D1-2F8E6B0C9D57}\\InprocServer32";
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return {};
+    wchar_t value[MAX_PATH] = {};
+    DWORD size = sizeof value - sizeof(wchar_t), type = 0;
+    const LONG read = RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    return read == ERROR_SUCCESS && type == REG_SZ ? std::wstring(value) : std::wstring();
+}
+
+HRESULT CreateFromLibrary(const std::wstring& dll, IPasswordCtl** control, std::string& why);
+
 // The control: registered class, or the class object of a library file.
 HRESULT CreateControl(const Options& options, IPasswordCtl** control, std::string& why)
 {
-    HRESULT hr;
-    if (options.dll.empty()) {
-        hr = CoCreateInstance(CLSID_PasswordCtl, nullptr, CLSCTX_INPROC_SERVER, IID_IPasswordCtl,
-                              reinterpret_cast<void**>(control));
-        if (FAILED(hr))
-            why = ExplainCreation(hr);
-        return hr;
+    if (!options.dll.empty())
+        return CreateFromLibrary(options.dll, control, why);
+    const HRESULT hr = CoCreateInstance(CLSID_PasswordCtl, nullptr, CLSCTX_INPROC_SERVER, IID_IPasswordCtl,
+                                        reinterpret_cast<void**>(control));
+    if (hr == REGDB_E_CLASSNOTREG) {
+        const std::wstring perUser = PerUserServer();
+        if (!perUser.empty())
+            return CreateFromLibrary(perUser, control, why);
     }
+    if (FAILED(hr))
+        why = ExplainCreation(hr);
+    return hr;
+}
+
+HRESULT CreateFromLibrary(const std::wstring& dll, IPasswordCtl** control, std::string& why)
+{
+    HRESULT hr;
+    Options options;
+    options.dll = dll;
     // Kept loaded for the life of the process, like a registered server.
     const HMODULE library = LoadLibraryW(options.dll.c_str());
     if (library == nullptr) {
@@ -341,6 +370,57 @@ int Panel(const std::vector<std::wstring>& args)
 {
     const bool user = Has(args, L"--user"), supervisor = Has(args, L"--supervisor");
     return user == supervisor ? -1 : user ? 1 : 0;
+}
+
+// The command's shape, checked before the control is made: a mistyped
+// command must not cost a start-up and a verification dialog.
+std::string Validate(const std::vector<std::wstring>& args)
+{
+    const std::wstring& command = args[0];
+    const std::vector<std::wstring> rest(args.begin() + 1, args.end());
+    const auto only = [&](std::initializer_list<const wchar_t*> allowed) {
+        for (const auto& a : rest) {
+            bool known = false;
+            for (const wchar_t* ok : allowed)
+                known = known || a == ok;
+            if (!known)
+                return false;
+        }
+        return true;
+    };
+    if (command == L"status" || command == L"check-chars" || command == L"memo")
+        return rest.empty() ? "" : "this command takes no arguments";
+    if (command == L"set" || command == L"change" || command == L"delete") {
+        const bool hdd = Has(rest, L"--hdd");
+        if (!only({L"--user", L"--supervisor", L"--hdd"}) || Panel(rest) < 0 ||
+            (hdd && (command != L"set" || Panel(rest) != 1)))
+            return "say --user or --supervisor (--hdd only with set --user)";
+        return "";
+    }
+    if (command == L"owner") {
+        if ((rest.size() == 1 && rest[0] == L"get") || (rest.size() == 2 && rest[0] == L"set"))
+            return "";
+        return "owner get | owner set TEXT";
+    }
+    if (command == L"policy") {
+        if (rest.size() == 1 && rest[0] == L"get")
+            return "";
+        if (rest.size() < 2 || rest[0] != L"set")
+            return "policy get | policy set NAME=0|1|2 ...";
+        for (std::size_t i = 1; i < rest.size(); ++i) {
+            const std::string assignment = Utf8(rest[i]);
+            const auto eq = assignment.find('=');
+            bool known = false;
+            for (const PolicyField& f : kPolicyFields)
+                known = known || (eq != std::string::npos && assignment.compare(0, eq, f.name) == 0 &&
+                                  std::strlen(f.name) == eq);
+            const std::string value = eq == std::string::npos ? "" : assignment.substr(eq + 1);
+            if (!known || (value != "0" && value != "1" && value != "2"))
+                return "policy set takes NAME=0|1|2 with NAME one of the record's fields: " + assignment;
+        }
+        return "";
+    }
+    return "unknown command; see pwctl --help";
 }
 
 int Run(const Options& options, IPasswordCtl* control, Report& report)
@@ -499,6 +579,11 @@ int wmain(int argc, wchar_t** argv)
 
     Report report(options.json);
     const std::string commandName = Utf8(options.args[0]);
+    if (const std::string problem = Validate(options.args); !problem.empty()) {
+        report.Error(problem);
+        report.Finish(commandName);
+        return kUsage;
+    }
     if (FAILED(CoInitialize(nullptr))) {
         report.Error("COM could not be initialised");
         report.Finish(commandName);
