@@ -9,6 +9,7 @@
 #include <map>
 
 #include "ComTestSupport.h"
+#include "NotebookSupport.h"
 #include "Trace.h"
 #include "VELTDll_h.h"
 
@@ -42,6 +43,8 @@ protected:
     static void TearDownTestSuite() { CleanRegistration(); }
     void SetUp() override
     {
+        // "QHCI.DLL" is loaded by bare name: let the search find the build's.
+        SetDllDirectoryW(BuildBinFolder().c_str());
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
         ASSERT_EQ(CoCreateInstance(CLSID_PasswordCtl, nullptr, CLSCTX_INPROC_SERVER, IID_IPasswordCtl, control.Out()),
                   S_OK);
@@ -54,6 +57,8 @@ protected:
         }
         CoUninitialize();
     }
+    // A machine of the test's own (a test may set up another one).
+    VirtualNotebook machine{sim::CScenario().Class21()};
     Com<IPasswordCtl> control;
 };
 
@@ -434,4 +439,100 @@ TEST(ComModule, CanUnloadOnlyWithoutLiveObjectsOrLocks)
     inner.p = nullptr;
     EXPECT_EQ(canUnload(), S_OK);
     CoUninitialize();
+}
+
+// ---- a full session against the virtual notebook ------------------------------
+
+namespace {
+
+// Calls ForceQuit on the control when the posted message arrives: the
+// verification dialog's message loop delivers it while the dialog is up.
+IPasswordCtl* g_quitTarget = nullptr;
+VOID CALLBACK QuitTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    if (g_quitTarget)
+        g_quitTarget->ForceQuit(0);
+}
+
+} // namespace
+
+TEST_F(ComClient, FullSessionAgainstTheVirtualNotebook)
+{
+    VirtualNotebook notebook(sim::CScenario().Class21().PcPolicy(0x2C).Answers(
+        {sim::Typed("boss1"), sim::Typed("boss1"), sim::Typed("boss1"), sim::Typed("boss1")}));
+    LONG code = -1;
+    ASSERT_EQ(control->Init(&code), S_OK);
+    EXPECT_EQ(code, 0);
+
+    BSTR supervisor = SysAllocString(L"boss1");
+    BSTR user = SysAllocString(L"us3r");
+    EXPECT_EQ(control->SetPassword(supervisor, 0, 0, &code), S_OK);
+    EXPECT_EQ(code, 103);
+    CTLStatus panel{};
+    panel.IsOwnerEditEnabled = 77; // not the supervisor panel's to touch
+    control->GetCTLStatus(0, &panel);
+    EXPECT_EQ(panel.IsSetPassButtonEnabled, 0);
+    EXPECT_EQ(panel.IsDeletePassButtonEnabled, 1);
+    EXPECT_EQ(panel.IsOwnerEditEnabled, 77);
+
+    EXPECT_EQ(control->SetPassword(user, 0, 1, &code), S_OK);
+    EXPECT_EQ(code, 102);
+    EXPECT_EQ(control->DeletePassword(1, &code), S_OK);
+    EXPECT_EQ(code, 100);
+
+    BSTR owner = SysAllocString(L"Asset 7");
+    EXPECT_EQ(control->SetOwnerString(owner, &code), S_OK);
+    EXPECT_EQ(code, 0);
+    BSTR read = nullptr;
+    EXPECT_EQ(control->GetOwnerString(&read, &code), S_OK);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(std::wstring(read ? read : L""), L"Asset 7");
+    SysFreeString(read);
+    SysFreeString(owner);
+    SysFreeString(supervisor);
+    SysFreeString(user);
+
+    const auto state = notebook.State();
+    EXPECT_NE(state.supervisor, std::nullopt);
+    EXPECT_EQ(state.user, std::nullopt);
+}
+
+TEST_F(ComClient, ForceQuitReachesTheEngineWithoutADialog)
+{
+    VirtualNotebook notebook(sim::CScenario().Class21());
+    LONG code = -1;
+    ASSERT_EQ(control->Init(&code), S_OK);
+    ASSERT_EQ(code, 0);
+    EXPECT_EQ(control->ForceQuit(0), S_OK);
+    BSTR text = SysAllocString(L"abc");
+    EXPECT_EQ(control->SetPassword(text, 0, 0, &code), S_OK);
+    EXPECT_EQ(code, 0) << "a quit was requested: nothing is done";
+    SysFreeString(text);
+    EXPECT_EQ(notebook.State().supervisor, std::nullopt);
+    // The message posted to the (not shown) hidden dialog lands in this thread.
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_APP + 1, WM_APP + 1, PM_REMOVE));
+}
+
+TEST_F(ComClient, ForceQuitAbortsAVerificationInProgress)
+{
+    VirtualNotebook notebook(sim::CScenario().Class21().Supervisor("boss1").Answers(
+        {sim::Typed("boss1"), sim::Hold(20000)}));
+    LONG code = -1;
+    ASSERT_EQ(control->Init(&code), S_OK);
+    ASSERT_EQ(code, 0);
+    g_quitTarget = control.p;
+    SetTimer(nullptr, 0, 300, QuitTimer);
+    const DWORD start = GetTickCount();
+    BSTR text = SysAllocString(L"newpass");
+    EXPECT_EQ(control->ChangePassword(text, 0, &code), S_OK);
+    SysFreeString(text);
+    g_quitTarget = nullptr;
+    EXPECT_LT(GetTickCount() - start, 15000u) << "the held dialog was aborted";
+    EXPECT_EQ(code, 6) << "the aborted verification ends as cancelled";
+    bool aborted = false;
+    for (const auto& e : notebook.Journal())
+        aborted = aborted || (e.library == "ORNPWCHK" && e.Field("request") == "Abort");
+    EXPECT_TRUE(aborted);
 }
