@@ -97,10 +97,23 @@ bool IniFileStorage::Attach(const std::wstring& path, const std::wstring& sectio
     if (!found) {
         if (!create)
             return false;
-        // An empty section: the section header alone.
+        // An empty section: the section header alone. Some INI writers drop
+        // an empty section, so a placeholder key is written and removed
+        // when the header did not appear.
         const wchar_t empty[2] = {L'\0', L'\0'};
         if (!WritePrivateProfileSectionW(section.c_str(), empty, resolved.c_str()))
             return false;
+        std::vector<std::wstring> now;
+        GetSectionNames(resolved, now);
+        bool written = false;
+        for (const auto& name : now)
+            written = written || syntax::SameName(name, section);
+        if (!written) {
+            const wchar_t* placeholder = L"__placeholder__";
+            if (!WritePrivateProfileStringW(section.c_str(), placeholder, L"", resolved.c_str()))
+                return false;
+            WritePrivateProfileStringW(section.c_str(), placeholder, nullptr, resolved.c_str());
+        }
     }
     m_strPath = resolved;
     m_strSection = section;

@@ -1,0 +1,1 @@
+// end-to-end runs of setup.exe come here
