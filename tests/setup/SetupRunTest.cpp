@@ -4,6 +4,7 @@
 // the exit code and the launcher's own log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "SetupTestHelpers.h"
@@ -105,17 +106,26 @@ public:
     }
     bool Start(Child& child, const std::wstring& args) const { return child.Start(Quote(m_exe) + L" " + args); }
 
-    // The launcher's own log: "<LogPath>\PwTest_1.0_<time>_setup_log.txt".
+    // The launcher's own logs, "<LogPath>\PwTest_1.0_<time>_setup_log.txt",
+    // one per run (runs in the same second share one), oldest first.
     std::string Log() const
     {
+        std::vector<std::wstring> names;
         WIN32_FIND_DATAW found{};
         const HANDLE search = FindFirstFileW((m_logDir + L"\\PwTest_1.0_*_setup_log.txt").c_str(), &found);
         if (search == INVALID_HANDLE_VALUE)
             return {};
+        do {
+            names.push_back(found.cFileName);
+            EXPECT_TRUE(std::regex_match(Narrow(found.cFileName), std::regex(R"(PwTest_1\.0_\d{14}_setup_log\.txt)")))
+                << Narrow(found.cFileName);
+        } while (FindNextFileW(search, &found));
         FindClose(search);
-        EXPECT_TRUE(std::regex_match(Narrow(found.cFileName), std::regex(R"(PwTest_1\.0_\d{14}_setup_log\.txt)")))
-            << Narrow(found.cFileName);
-        return ReadBytes(m_logDir + L"\\" + found.cFileName);
+        std::sort(names.begin(), names.end());
+        std::string all;
+        for (const auto& name : names)
+            all += ReadBytes(m_logDir + L"\\" + name);
+        return all;
     }
 
 private:
