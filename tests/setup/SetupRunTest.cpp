@@ -524,6 +524,7 @@ TEST(SetupRun, UninstallStepDecisionsAndCommandLines)
         std::string section;
         DWORD launcher;
         std::string expected; // regex of the started line; empty: nothing started
+        std::string general = "";
     };
     const std::string log = "<L>\\\\PwTest_1\\.0_\\d{14}_uninstall_log\\.log";
     const Row rows[] = {
@@ -537,6 +538,9 @@ TEST(SetupRun, UninstallStepDecisionsAndCommandLines)
         {"install script, unquoted", "<W>\\unins.exe -runfromtemp -l0x0409 -removeonly", "1.0",
          "TYPE=INSTALL_SCRIPT\r\nVersion=2.0\r\nSetupISS=setup.iss\r\n", 0,
          "\"<W>\\\\unins\\.exe\" -removeonly /s /f1\"<W>\\\\setup\\.iss\" /f2\"" + log + "\""},
+        {"install script without the step log", "<W>\\unins.exe -runfromtemp", "1.0",
+         "TYPE=INSTALL_SCRIPT\r\nVersion=2.0\r\nSetupISS=setup.iss\r\n", 0,
+         "\"<W>\\\\unins\\.exe\" -removeonly /s /f1\"<W>\\\\setup\\.iss\"", "OutputLog=N\r\n"},
         {"install script without .exe", "\"<W>\\unins\" -x", "", "TYPE=INSTALL_SCRIPT\r\nVersion=1\r\nSetupISS=setup.iss\r\n",
          0, "\"<W>\\\\unins\" -removeonly /s /f1\"<W>\\\\setup\\.iss\" /f2\"" + log + "\""},
         {"install script, response file missing", "\"<W>\\unins.exe\"", "1.0",
@@ -563,7 +567,8 @@ TEST(SetupRun, UninstallStepDecisionsAndCommandLines)
             guid = reg->guid;
         }
         run.Config(Operator({"UNLOAD_A", "EXECUTE_LATER"}) + UnloadSection(guid, row.section) +
-                   Execute("EXECUTE_LATER", "later.exe"));
+                       Execute("EXECUTE_LATER", "later.exe"),
+                   row.general);
         EXPECT_EQ(run.Run(), row.launcher);
         const auto runs = run.Runs(L"unins.exe");
         if (row.expected.empty()) {
@@ -787,7 +792,32 @@ TEST(SetupRun, OlderPackageRemovalFailsWhenItsInstallShieldKeyIsGone)
                "\r\nSETUPISS_00=b.iss\r\n" + Operator({"EXECUTE_S"}) + Execute("EXECUTE_S", "step.exe"));
     EXPECT_EQ(run.Run(), kVorpFailed);
     EXPECT_TRUE(run.Runs(L"step.exe").empty());
-    EXPECT_TRUE(Contains(run.Log(), "Error Code: 0x8100000b"));
+    const std::string log = run.Log();
+    EXPECT_TRUE(Contains(log, "Error Code: 0x8100000b")) << log;
+    // Without an InstallShield key the source folder is empty: the older
+    // setup is looked for under the root of the current drive.
+    EXPECT_TRUE(Contains(log, "(CSetup::RunCmd): \"\\VORP\\setup.exe\" /s /removeonly")) << log;
+    EXPECT_TRUE(Records(old.m_setup).empty());
+}
+
+TEST(SetupRun, OlderPackageThatRemovedItsOwnRegistration)
+{
+    Launcher run;
+    OlderPackage old(run, true);
+    run.Recorder(L"step.exe");
+    // The clean-up batch file takes the registration away before the
+    // launcher looks for it: nothing is left to delete, and that is no failure.
+    const std::string del = "@reg delete \"HKLM\\" + Narrow(kUninstall + old.m_guid) + "\" /f\r\n";
+    for (const wchar_t* batch : {L"DELETEVORP_ODM.BAT", L"DELETEVORP_INHOUSE.BAT"})
+        WriteBytes(run / batch, del);
+    run.Config("[VORP]\r\nVORP_OLD_VERSION_COUNT=1\r\nVORP_GUIDE_00=" + Narrow(old.m_guid) +
+               "\r\nSETUPISS_00=b.iss\r\n" + Operator({"EXECUTE_S"}) + Execute("EXECUTE_S", "step.exe"));
+    EXPECT_EQ(run.Run(), 0u);
+    EXPECT_EQ(Records(old.m_setup).size(), 1u);
+    EXPECT_FALSE(KeyExists(kUninstall + old.m_guid));
+    EXPECT_TRUE(KeyExists(kUninstall + (L"InstallShield_" + old.m_guid))); // not touched
+    EXPECT_EQ(run.Runs(L"step.exe").size(), 1u);
+    EXPECT_FALSE(Contains(run.Log(), "VORP REG DELETE Begin"));
 }
 
 // ---- a real Windows Installer package ----------------------------------------------
