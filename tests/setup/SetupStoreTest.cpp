@@ -312,3 +312,30 @@ TEST(RegConfigAccessTest, ValuesRoundTripAndTheTextBufferIsWrittenWhole)
     EXPECT_EQ(parent.DeleteSubKey(L"App"), S_OK);
     EXPECT_FALSE(setuptest::KeyExists(kTestRoot + L"\\App"));
 }
+
+TEST(RegConfigAccessTest, FailuresAreLoggedWithTheirLevels)
+{
+    TempDir dir;
+    const std::wstring probe = CopyProgram(L"setup_regconfig_probe.exe", dir.Path());
+    const std::wstring log = dir / L"log.txt";
+    // The launcher's log takes "LogFile" only when its own step logs are off.
+    ASSERT_TRUE(WriteBytes(dir / L"SetupConfig.ini", "[GENERAL]\r\nOutputLog=N\r\n"));
+    ASSERT_TRUE(WriteBytes(dir / L"DbgLog.ini", "[LOG]\r\nTimeDateFormat=0\r\nLogFile=" + Narrow(log) + "\r\n"));
+    const ProcessResult r = pwtest::Run(Quote(probe));
+    ASSERT_TRUE(r.started);
+    EXPECT_EQ(r.exitCode, 0u);
+    std::vector<std::string> lines;
+    for (const auto& line : Lines(ReadBytes(log)))
+        if (!line.empty())
+            lines.push_back(line.substr(line.find(" ["))); // without the file and line
+    const std::vector<std::string> expected = {
+        " [ERR] (RegConfigAccess::Close): Error Code: 0x80070006",
+        " [WRN] (RegConfigAccess::Open): Open SOFTWARE\\pwtest-absent-key failed, 80070002",
+        " [ERR] (RegConfigAccess::Open): Error Code: 0x80070006",
+        " [ERR] (RegConfigAccess::Open): Get Last Error:2 ",
+        " [ERR] (RegConfigAccess::Close): Error Code: 0x80070006", // the explicitly closed one, destroyed
+    };
+    ASSERT_EQ(lines.size(), expected.size()) << ReadBytes(log);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(lines[i].substr(0, expected[i].size()), expected[i]) << "line " << i;
+}
