@@ -47,10 +47,17 @@ bool Contains(const std::string& text, const std::string& part)
 void DeleteHistory(const wchar_t* name)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAppKey, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) == ERROR_SUCCESS) {
-        RegDeleteValueW(key, name);
-        RegCloseKey(key);
-    }
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAppKey, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueW(key, name);
+    DWORD subKeys = 1, values = 1;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                     nullptr);
+    RegCloseKey(key);
+    // The keys the launcher created go too once nothing else is in them.
+    if (subKeys == 0 && values == 0 &&
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kAppKey, KEY_WOW64_64KEY, 0) == ERROR_SUCCESS)
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\NORVAK", KEY_WOW64_64KEY, 0);
 }
 
 // Without pipes: a window the launcher opens starts Wine's desktop process,
