@@ -163,6 +163,8 @@ struct Box {
     bool found = false;
     std::string caption;
     std::string text;
+    std::string ownerCaption; // the hidden dialog that owns the box
+    bool ownerVisible = true;
 };
 
 Box Answer(HANDLE process, int button, DWORD timeoutMs = 20000)
@@ -198,6 +200,12 @@ Box Answer(HANDLE process, int button, DWORD timeoutMs = 20000)
     wchar_t text[1024] = {};
     GetWindowTextW(search.box, text, 1024);
     box.caption = Narrow(text);
+    if (HWND owner = GetWindow(search.box, GW_OWNER)) {
+        wchar_t ownerText[64] = {};
+        GetWindowTextW(owner, ownerText, 64);
+        box.ownerCaption = Narrow(ownerText);
+        box.ownerVisible = IsWindowVisible(owner) != FALSE;
+    }
     // The message is the longest static text of the box.
     struct Texts {
         std::wstring longest;
@@ -621,6 +629,9 @@ TEST(SetupRun, CheckStepStopsWhenTheProductIsRegistered)
         const Box box = Answer(child.Handle(), IDOK);
         EXPECT_TRUE(box.found);
         EXPECT_EQ(box.text, kText104);
+        EXPECT_EQ(box.caption, "");
+        EXPECT_EQ(box.ownerCaption, "Dialog");
+        EXPECT_FALSE(box.ownerVisible);
         EXPECT_EQ(child.Wait(30000), kRunFailed);
     }
     {
@@ -859,4 +870,32 @@ TEST(SetupRun, RealPackageIsInstalledAndLaterRemoved)
                   "\r\nVersion=2.0\r\nParamEX=REMOVE=ALL\r\nForceUninstall=N\r\n");
     EXPECT_EQ(remove.Run(L"/s"), 0u);
     EXPECT_FALSE(KeyExists(key));
+}
+
+TEST(SetupRun, ResourcesOfTheLauncher)
+{
+    const std::wstring exe = BinFolder() + L"setup.exe";
+    HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module, nullptr);
+    const std::pair<UINT, const std::string*> strings[] = {{104, &kText104}, {105, &kText105}, {106, &kText106}};
+    for (const auto& [id, text] : strings) {
+        const wchar_t* p = nullptr;
+        const int n = LoadStringW(module, id, reinterpret_cast<wchar_t*>(&p), 0);
+        EXPECT_EQ(Narrow(std::wstring(p, n > 0 ? n : 0)), *text) << id;
+    }
+    EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(108), reinterpret_cast<LPCWSTR>(RT_DIALOG)), nullptr);
+    // Icon 102: a group of two 16 x 16 images of different colour depths.
+    HRSRC group = FindResourceW(module, MAKEINTRESOURCEW(102), reinterpret_cast<LPCWSTR>(RT_GROUP_ICON));
+    ASSERT_NE(group, nullptr);
+    const auto* dir = static_cast<const BYTE*>(LockResource(LoadResource(module, group)));
+    ASSERT_NE(dir, nullptr);
+    const WORD count = *reinterpret_cast<const WORD*>(dir + 4);
+    ASSERT_EQ(count, 2);
+    for (WORD i = 0; i < count; ++i) {
+        const BYTE* entry = dir + 6 + i * 14;
+        EXPECT_EQ(entry[0], 16);
+        EXPECT_EQ(entry[1], 16);
+    }
+    EXPECT_NE(*reinterpret_cast<const WORD*>(dir + 6 + 6), *reinterpret_cast<const WORD*>(dir + 6 + 14 + 6));
+    FreeLibrary(module);
 }
