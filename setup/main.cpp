@@ -1,11 +1,10 @@
-// The installation launcher. Its steps arrive with the launcher itself; for
-// now it starts, traces and ends successfully.
+// The installation launcher: one run described by "SetupConfig.ini" beside
+// it; the process exit code tells how the run ended.
 #include <windows.h>
 
-#include "DbgLog.h"
+#include "Setup.h"
 
 int wmain(int, wchar_t**)
 {
-    DL_SCOPE(DL_TRC, "wmain");
-    return 0;
+    return SetupMain();
 }
