@@ -253,7 +253,7 @@ std::vector<BYTE> ReadPendingRenames(bool& present)
 void SetPendingRenames(const std::vector<BYTE>* data)
 {
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
     if (data != nullptr)
         RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ, data->data(),
                        static_cast<DWORD>(data->size()));
