@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr std::size_t kMaxPasswordBytes = 50;
 constexpr WORD kLongAuthLength = 50;
 constexpr WORD kSubChangeUser = 0x000D;
 constexpr WORD kSubChangeSupervisor = 0x000E;
@@ -25,20 +24,10 @@ int PassWordFUN::ChangePassword(const wchar_t* Passcode, LONG bIsUser)
     };
 
     const SecretText text(m_platform.WideToAnsi(Passcode));
-    DL_LOG(DL_INF).Print("Check no input!");
-    if (text.Size() == 0)
-        return fail(0x12);
-    DL_LOG(DL_INF).Print("Check length!");
-    if (text.Size() > kMaxPasswordBytes)
-        return fail(0x13);
-    DL_LOG(DL_INF).Print("Check character legality!");
-    if (!IsLegalPass(text.Text()))
-        return fail(0x14);
-    DL_LOG(DL_INF).Print("create passcode using MD5!");
     BYTE passcode[8] = {};
     const WipeOnExit wipePasscode(passcode);
-    if (!GetPassCode(text.Text(), passcode))
-        return fail(0xE);
+    if (const int code = CheckNewPassword(text.Text(), passcode, 0xE, DL_LOG(DL_INF)); code != 0)
+        return fail(code);
 
     if (bQuit)
         return fail(0);

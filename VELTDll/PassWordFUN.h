@@ -183,6 +183,7 @@ private:
     int SendCertify(BYTE* buffer);
     int CallWithRetry(DWORD handle, FirmwareCallBlock* block, const FirmwareCallBlock& start, int get, WORD* status);
     int CallHardware(FirmwareCallBlock* block, WORD function, const DL::CDbgLog& errorSite);
+    int CheckNewPassword(const std::string& text, BYTE* passcode, int passcodeFailure, const DL::CDbgLog& site);
     int ReadPair(WORD request, WORD selector, DWORD pair[2], WORD* status);
     int RefreshControlState();
     int ReadOwnerStringSize(WORD* size);

@@ -103,3 +103,25 @@ int PassWordFUN::GetPassCode(std::string text, BYTE* passcode)
     cleanUp();
     return 1;
 }
+
+// The checks every new password passes before anything else happens, with
+// the calling operation's trace lines: 0 and the passcode, or the code of
+// the first failed check (18 empty, 19 too long, 20 illegal character, the
+// caller's own code when the passcode cannot be made).
+int PassWordFUN::CheckNewPassword(const std::string& text, BYTE* passcode, int passcodeFailure,
+                                  const DL::CDbgLog& site)
+{
+    site.Print("Check no input!");
+    if (text.empty())
+        return 0x12;
+    site.Print("Check length!");
+    if (text.size() > kMaxPasswordBytes)
+        return 0x13;
+    site.Print("Check character legality!");
+    if (!IsLegalPass(text))
+        return 0x14;
+    site.Print("create passcode using MD5!");
+    if (!GetPassCode(text, passcode))
+        return passcodeFailure;
+    return 0;
+}

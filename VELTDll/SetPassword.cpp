@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr std::size_t kMaxPasswordBytes = 50;
 constexpr WORD kLongAuthLength = 50;
 constexpr DWORD kUsersMayRegister = 0x2; // PC policy bit 1
 
@@ -45,20 +44,10 @@ int PassWordFUN::SetPassword(const wchar_t* Passcode, LONG bCheckSetHddPW, LONG 
 
     // The input checks come before the quit test: a bad text is reported
     // even after a quit.
-    DL_LOG(DL_INF).Print("Check no input!");
-    if (text.Size() == 0)
-        return fail(0x12);
-    DL_LOG(DL_INF).Print("Check length!");
-    if (text.Size() > kMaxPasswordBytes)
-        return fail(0x13);
-    DL_LOG(DL_INF).Print("Check character legality!");
-    if (!IsLegalPass(text.Text()))
-        return fail(0x14);
-    DL_LOG(DL_INF).Print("create passcode using MD5!");
     BYTE passcode[8] = {};
     const WipeOnExit wipePasscode(passcode);
-    if (!GetPassCode(text.Text(), passcode))
-        return fail(0x15);
+    if (const int code = CheckNewPassword(text.Text(), passcode, 0x15, DL_LOG(DL_INF)); code != 0)
+        return fail(code);
 
     if (bQuit)
         return fail(0);
