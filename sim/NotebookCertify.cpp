@@ -64,14 +64,14 @@ CVerifyJudge::Verdict CVerifyJudge::Attempt(const Passcode& typed)
     return Verdict::Verified;
 }
 
-std::string CVerifyJudge::Target() const
+TargetKind CVerifyJudge::Target() const
 {
     const bool user = m_flags & kAskUser, supervisor = m_flags & kAskSupervisor;
     if (supervisor && !user)
-        return "supervisor password";
+        return TargetKind::Supervisor;
     if (user && !supervisor)
-        return "user password";
-    return "password";
+        return TargetKind::User;
+    return TargetKind::Password;
 }
 
 std::int32_t CCertifySession::Handle(std::uint8_t* buffer, std::optional<std::int32_t> openAnswer)

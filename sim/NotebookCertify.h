@@ -30,6 +30,9 @@ void WriteWord(std::uint8_t* buffer, std::size_t offset, std::uint32_t value);
 // The check value of a successful close: MD5 of the little-endian 0x800, first 8 bytes.
 Passcode CloseCheckValue();
 
+// Which password a prompt asks for: what %Target1% stands for.
+enum class TargetKind { Supervisor, User, Password };
+
 // Judges the attempts of one verification.
 class CVerifyJudge {
 public:
@@ -42,8 +45,7 @@ public:
     const Passcode& VerifiedPasscode() const { return m_passcode; }
     bool Class21() const { return m_class21; }
     int TriesLeft() const { return m_limit - m_wrong; }
-    // "supervisor password", "user password" or "password", for %Target1%.
-    std::string Target() const;
+    TargetKind Target() const;
 
 private:
     std::uint32_t m_flags;
@@ -91,6 +93,9 @@ private:
 std::string StripQuotes(const std::string& value);
 // Replaces %Target1% with the target words.
 std::string FillTarget(const std::string& text, const std::string& target);
+// The words for %Target1% in the language of a language-file section, in
+// UTF-8; the English words for a section without its own.
+std::string TargetPhrase(const std::string& section, TargetKind kind);
 // Section name of the language file for a Windows language identifier;
 // "English" for languages without one.
 std::string LanguageSection(std::uint16_t langId);

@@ -41,6 +41,16 @@ std::string Ansi(const std::wstring& wide)
     return text;
 }
 
+std::wstring Wide(const std::string& text, UINT codePage)
+{
+    if (text.empty())
+        return {};
+    const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
 sim::Passcode PasscodeOfAnsi(const std::string& ansi, bool class21)
 {
     std::vector<std::uint8_t> codes = sim::win::ScanCodesOf(ansi);
@@ -151,13 +161,20 @@ void ReadLanguageFile(DialogContext& context, const std::string& language)
 {
     const std::string file = Ansi(sim::win::LibraryFolder() + L"OrnPwChk.lng");
     const std::string section = language.empty() ? sim::LanguageSection(GetUserDefaultUILanguage()) : language;
-    const auto text = [&](const char* key, const char* fallback) {
+    // The section a text came from decides the language of the words put in.
+    std::string promptSection = section;
+    const auto text = [&](const char* key, const char* fallback, std::string* from = nullptr) {
         std::string value = LanguageValue(file, section, key);
-        if (value.empty())
+        if (value.empty()) {
             value = LanguageValue(file, "English", key);
+            if (from != nullptr)
+                *from = "English";
+        }
         return value.empty() ? std::string(fallback) : value;
     };
-    context.prompt = sim::FillTarget(text("PasswordMsg", "Please type a %Target1%."), context.judge->Target());
+    const std::string prompt = text("PasswordMsg", "Please type a %Target1%.", &promptSection);
+    const std::string target = Ansi(Wide(sim::TargetPhrase(promptSection, context.judge->Target()), CP_UTF8));
+    context.prompt = sim::FillTarget(prompt, target);
     context.cancel = text("CancelButton", "Cancel");
 }
 

@@ -18,20 +18,7 @@ namespace {
 constexpr DWORD kMutexTaken = 0x81000001;
 constexpr DWORD kRunFailed = 0x81000004;
 constexpr DWORD kVorpFailed = 0x8100000B;
-const wchar_t* const kAppKey = L"SOFTWARE\\NORVAK\\App";
 const wchar_t* const kSessionManager = L"SYSTEM\\ControlSet001\\Control\\Session Manager";
-
-// INI texts are unescaped by the launcher: backslashes are doubled.
-std::string Esc(const std::wstring& path)
-{
-    std::string out;
-    for (char c : Narrow(path)) {
-        out += c;
-        if (c == '\\')
-            out += '\\';
-    }
-    return out;
-}
 
 std::string RegexQuote(const std::string& text)
 {
@@ -44,191 +31,9 @@ bool Contains(const std::string& text, const std::string& part)
     return text.find(part) != std::string::npos;
 }
 
-void DeleteHistory(const wchar_t* name)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAppKey, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
-        return;
-    RegDeleteValueW(key, name);
-    DWORD subKeys = 1, values = 1;
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
-                     nullptr);
-    RegCloseKey(key);
-    // The keys the launcher created go too once nothing else is in them.
-    if (subKeys == 0 && values == 0 &&
-        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kAppKey, KEY_WOW64_64KEY, 0) == ERROR_SUCCESS)
-        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\NORVAK", KEY_WOW64_64KEY, 0);
-}
-
-// Without pipes: a window the launcher opens starts Wine's desktop process,
-// which would inherit them and keep them open.
-DWORD RunProgram(const std::wstring& commandLine, DWORD timeoutMs = 60000)
-{
-    Child child;
-    EXPECT_TRUE(child.Start(commandLine));
-    const DWORD code = child.Wait(timeoutMs);
-    EXPECT_NE(code, static_cast<DWORD>(STILL_ACTIVE)) << "did not end (a message box waiting?)";
-    return code;
-}
-
-class Launcher {
-public:
-    Launcher()
-    {
-        static int counter = 0;
-        m_exe = CopyProgram(L"setup.exe", m_dir.Path());
-        // Upper case and digits only: the launcher decodes backslash escapes
-        // in LogPath, its log does not, so the path must read the same both ways.
-        m_logDir = L"C:\\PWSETUPLOG" + std::to_wstring(GetCurrentProcessId()) + L"X" + std::to_wstring(counter++);
-    }
-    ~Launcher()
-    {
-        RemoveTree(m_logDir);
-        DeleteHistory(L"PwTest");
-    }
-
-    std::wstring Work() const { return m_dir.Path(); }
-    std::string W() const { return Narrow(m_dir.Path()); }
-    std::string L() const { return Narrow(m_logDir); }
-    std::wstring operator/(const std::wstring& name) const { return m_dir / name; }
-
-    // [GENERAL] naming the product and the log folder, then the rest.
-    void Config(const std::string& body, const std::string& general = "")
-    {
-        const std::string text = "[GENERAL]\r\nProductName=PwTest\r\nVersion=1.0\r\nLogPath=" + L() + "\r\n" +
-                                 general + body;
-        ASSERT_TRUE(WriteBytes(m_dir / L"SetupConfig.ini", text));
-    }
-    std::wstring Recorder(const std::wstring& name, long code = 0, long waitMs = 0) const
-    {
-        const std::wstring path = PlaceRecorder(m_dir.Path(), name);
-        SetExitCode(path, code, waitMs);
-        return path;
-    }
-    std::vector<Record> Runs(const std::wstring& name) const { return Records(m_dir / name); }
-
-    DWORD Run(const std::wstring& args = L"/s", DWORD timeoutMs = 60000) const
-    {
-        return RunProgram(Quote(m_exe) + L" " + args, timeoutMs);
-    }
-    bool Start(Child& child, const std::wstring& args) const { return child.Start(Quote(m_exe) + L" " + args); }
-
-    // The launcher's own logs, "<LogPath>\PwTest_1.0_<time>_setup_log.txt",
-    // one per run (runs in the same second share one), oldest first.
-    std::string Log() const
-    {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW found{};
-        const HANDLE search = FindFirstFileW((m_logDir + L"\\PwTest_1.0_*_setup_log.txt").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE)
-            return {};
-        do {
-            names.push_back(found.cFileName);
-            EXPECT_TRUE(std::regex_match(Narrow(found.cFileName), std::regex(R"(PwTest_1\.0_\d{14}_setup_log\.txt)")))
-                << Narrow(found.cFileName);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-        std::sort(names.begin(), names.end());
-        std::string all;
-        for (const auto& name : names)
-            all += ReadBytes(m_logDir + L"\\" + name);
-        return all;
-    }
-
-private:
-    TempDir m_dir;
-    std::wstring m_exe;
-    std::wstring m_logDir;
-};
-
-std::string Operator(const std::vector<std::string>& steps)
-{
-    std::string text = "[OPERATOR]\r\nSTEP_COUNT=" + std::to_string(steps.size()) + "\r\n";
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-        char key[16];
-        std::snprintf(key, sizeof key, "STEP_%02zu=", i);
-        text += key + steps[i] + "\r\n";
-    }
-    return text;
-}
-
 std::string Execute(const std::string& name, const std::string& program, const std::string& more = "")
 {
     return "[" + name + "]\r\nExecuteEXE=" + program + "\r\n" + more;
-}
-
-// A message box of the given process: waits for it to show, gives back its
-// text and presses the button.
-struct Box {
-    bool found = false;
-    std::string caption;
-    std::string text;
-    std::string ownerCaption; // the hidden dialog that owns the box
-    bool ownerVisible = true;
-};
-
-Box Answer(HANDLE process, int button, DWORD timeoutMs = 20000)
-{
-    struct Search {
-        DWORD pid;
-        HWND box;
-    } search{GetProcessId(process), nullptr};
-    Box box;
-    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
-        EnumWindows(
-            [](HWND hwnd, LPARAM param) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(param);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(hwnd, &pid);
-                wchar_t cls[64] = {};
-                GetClassNameW(hwnd, cls, 64);
-                if (pid == s->pid && IsWindowVisible(hwnd) && std::wstring(cls) == L"#32770") {
-                    s->box = hwnd;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (search.box != nullptr)
-            break;
-        if (WaitForSingleObject(process, 100) == WAIT_OBJECT_0)
-            return box;
-    }
-    if (search.box == nullptr)
-        return box;
-    box.found = true;
-    wchar_t text[1024] = {};
-    GetWindowTextW(search.box, text, 1024);
-    box.caption = Narrow(text);
-    if (HWND owner = GetWindow(search.box, GW_OWNER)) {
-        wchar_t ownerText[64] = {};
-        GetWindowTextW(owner, ownerText, 64);
-        box.ownerCaption = Narrow(ownerText);
-        box.ownerVisible = IsWindowVisible(owner) != FALSE;
-    }
-    // The message is the longest static text of the box.
-    struct Texts {
-        std::wstring longest;
-    } texts;
-    EnumChildWindows(
-        search.box,
-        [](HWND child, LPARAM param) -> BOOL {
-            wchar_t cls[32] = {};
-            GetClassNameW(child, cls, 32);
-            if (_wcsicmp(cls, L"Static") == 0) {
-                wchar_t t[1024] = {};
-                GetWindowTextW(child, t, 1024);
-                auto* texts = reinterpret_cast<Texts*>(param);
-                if (wcslen(t) > texts->longest.size())
-                    texts->longest = t;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&texts));
-    box.text = Narrow(texts.longest);
-    PostMessageW(search.box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(search.box, button)));
-    return box;
 }
 
 const std::string kText104 =
@@ -415,15 +220,6 @@ TEST(SetupRun, OverLongCommandIsRefusedAndNothingStarts)
 
 // ---- install steps ------------------------------------------------------------
 
-namespace {
-
-std::string InstallSection(const std::string& guid, const std::string& more)
-{
-    return "[INSTALL_A]\r\nInstallGUID=" + guid + "\r\nInstallPackage=pkg.msi\r\n" + more;
-}
-
-} // namespace
-
 TEST(SetupRun, InstallStepCommandLines)
 {
     const std::wstring guid = TestGuid(20);
@@ -507,28 +303,6 @@ TEST(SetupRun, InstallOverAnInstalledCopyAsks)
 }
 
 // ---- uninstall and check steps ----------------------------------------------------
-
-namespace {
-
-struct Registration {
-    std::wstring guid;
-    std::unique_ptr<TestKey> key;
-    Registration(int n, const std::wstring& uninstall, const std::wstring& version) : guid(TestGuid(n))
-    {
-        key = std::make_unique<TestKey>(kUninstall + guid);
-        if (!uninstall.empty())
-            key->SetString(L"UninstallString", uninstall);
-        if (!version.empty())
-            key->SetString(L"DisplayVersion", version);
-    }
-};
-
-std::string UnloadSection(const std::wstring& guid, const std::string& more)
-{
-    return "[UNLOAD_A]\r\nUnloadGUID=" + Narrow(guid) + "\r\n" + more;
-}
-
-} // namespace
 
 TEST(SetupRun, UninstallStepDecisionsAndCommandLines)
 {

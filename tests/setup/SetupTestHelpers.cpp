@@ -74,4 +74,125 @@ std::wstring TestGuid(int n)
     return text;
 }
 
+std::string Esc(const std::wstring& path)
+{
+    std::string out;
+    for (char c : Narrow(path)) {
+        out += c;
+        if (c == '\\')
+            out += '\\';
+    }
+    return out;
+}
+
+void DeleteHistory(const wchar_t* name)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAppKey, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueW(key, name);
+    DWORD subKeys = 1, values = 1;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                     nullptr);
+    RegCloseKey(key);
+    // The keys the launcher created go too once nothing else is in them.
+    if (subKeys == 0 && values == 0 &&
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kAppKey, KEY_WOW64_64KEY, 0) == ERROR_SUCCESS)
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\NORVAK", KEY_WOW64_64KEY, 0);
+}
+
+DWORD RunProgram(const std::wstring& commandLine, DWORD timeoutMs)
+{
+    Child child;
+    EXPECT_TRUE(child.Start(commandLine));
+    const DWORD code = child.Wait(timeoutMs);
+    EXPECT_NE(code, static_cast<DWORD>(STILL_ACTIVE)) << "did not end (a message box waiting?)";
+    return code;
+}
+
+std::string Operator(const std::vector<std::string>& steps)
+{
+    std::string text = "[OPERATOR]\r\nSTEP_COUNT=" + std::to_string(steps.size()) + "\r\n";
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        char key[16];
+        std::snprintf(key, sizeof key, "STEP_%02zu=", i);
+        text += key + steps[i] + "\r\n";
+    }
+    return text;
+}
+
+std::string InstallSection(const std::string& guid, const std::string& more)
+{
+    return "[INSTALL_A]\r\nInstallGUID=" + guid + "\r\nInstallPackage=pkg.msi\r\n" + more;
+}
+
+std::string UnloadSection(const std::wstring& guid, const std::string& more)
+{
+    return "[UNLOAD_A]\r\nUnloadGUID=" + Narrow(guid) + "\r\n" + more;
+}
+
+Box Answer(HANDLE process, int button, DWORD timeoutMs)
+{
+    struct Search {
+        DWORD pid;
+        HWND box;
+    } search{GetProcessId(process), nullptr};
+    Box box;
+    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
+        EnumWindows(
+            [](HWND hwnd, LPARAM param) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(param);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(hwnd, &pid);
+                wchar_t cls[64] = {};
+                GetClassNameW(hwnd, cls, 64);
+                if (pid == s->pid && IsWindowVisible(hwnd) && std::wstring(cls) == L"#32770") {
+                    s->box = hwnd;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.box != nullptr)
+            break;
+        if (WaitForSingleObject(process, 100) == WAIT_OBJECT_0)
+            return box;
+    }
+    if (search.box == nullptr)
+        return box;
+    box.found = true;
+    wchar_t text[1024] = {};
+    GetWindowTextW(search.box, text, 1024);
+    box.caption = Narrow(text);
+    if (HWND owner = GetWindow(search.box, GW_OWNER)) {
+        wchar_t ownerText[64] = {};
+        GetWindowTextW(owner, ownerText, 64);
+        box.ownerCaption = Narrow(ownerText);
+        box.ownerVisible = IsWindowVisible(owner) != FALSE;
+    }
+    // The message is the longest static text of the box.
+    struct Texts {
+        std::wstring longest;
+    } texts;
+    EnumChildWindows(
+        search.box,
+        [](HWND child, LPARAM param) -> BOOL {
+            wchar_t cls[32] = {};
+            GetClassNameW(child, cls, 32);
+            if (_wcsicmp(cls, L"Static") == 0) {
+                wchar_t t[1024] = {};
+                GetWindowTextW(child, t, 1024);
+                auto* texts = reinterpret_cast<Texts*>(param);
+                if (wcslen(t) > texts->longest.size())
+                    texts->longest = t;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&texts));
+    box.text = Narrow(texts.longest);
+    PostMessageW(search.box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(search.box, button)));
+    return box;
+}
+
 } // namespace setuptest

@@ -518,7 +518,7 @@ TEST_F(NotebookLibraries, RealDialogTakesItsTextsFromTheLanguageFileAndTheTypedP
     const Verified v = Verify(0x2091002);
     person.join();
     EXPECT_EQ(seen.caption, L"Notebook passwords");
-    EXPECT_EQ(seen.prompt, L"Bitte das supervisor password eingeben.");
+    EXPECT_EQ(seen.prompt, L"Bitte das Supervisor-Kennwort eingeben.") << "the words for the German section";
     EXPECT_EQ(seen.cancel, L"Skip");
     EXPECT_EQ(seen.message, L"Verification error.  Input correct password.") << "after the wrong password";
     EXPECT_EQ(v.ret, 1);

@@ -480,7 +480,7 @@ TEST(NotebookCertify, JudgeAnswersTheAskedRights)
         }
     }
     sim::CVerifyJudge judge(0x2091002, machine);
-    EXPECT_EQ(judge.Target(), "supervisor password");
+    EXPECT_EQ(sim::TargetPhrase("English", judge.Target()), "supervisor password");
     EXPECT_EQ(judge.Attempt(code("x")), sim::CVerifyJudge::Verdict::Retry);
     EXPECT_EQ(judge.Attempt(code("y")), sim::CVerifyJudge::Verdict::RetryLimit);
 
@@ -541,6 +541,13 @@ TEST(NotebookCertify, LanguageFileHelpers)
     };
     for (const auto& [id, name] : languages)
         EXPECT_EQ(sim::LanguageSection(id), name) << std::hex << id;
+
+    // The words for %Target1% follow the section; one without words of its own gets English.
+    EXPECT_EQ(sim::TargetPhrase("German", sim::TargetKind::User), "Benutzerkennwort");
+    EXPECT_EQ(sim::TargetPhrase("Russian", sim::TargetKind::Supervisor),
+              reinterpret_cast<const char*>(u8"пароль администратора"));
+    EXPECT_EQ(sim::TargetPhrase("English", sim::TargetKind::Password), "password");
+    EXPECT_EQ(sim::TargetPhrase("Klingon", sim::TargetKind::Supervisor), "supervisor password");
 }
 
 TEST(NotebookJournal, LinesParseBackIntoFields)

@@ -352,6 +352,21 @@ bool Child::Start(const std::wstring& commandLine, const ProcessOptions& options
 {
     STARTUPINFOW si{};
     si.cb = sizeof si;
+    // A file, not a pipe: a service the child starts may inherit the handle
+    // and outlive the child.
+    pw::UniqueHandle output;
+    if (!options.outputFile.empty()) {
+        SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+        const HANDLE file = CreateFileW(options.outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        &sa, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return false;
+        output.reset(file);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = output.get();
+        si.hStdError = output.get();
+    }
     PROCESS_INFORMATION pi{};
     if (!CreateChild(commandLine, options, si, 0, pi))
         return false;

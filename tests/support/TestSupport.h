@@ -59,6 +59,7 @@ struct ProcessOptions {
     std::vector<std::wstring> environment;      // "NAME=value" added to ours
     DWORD timeoutMs = 30000;
     bool asDebugger = false;                    // collect debugger output
+    std::wstring outputFile;                    // Child: standard output and error go here
 };
 
 // Runs a command line and waits; standard output and error are captured.
