@@ -41,16 +41,6 @@ std::string Ansi(const std::wstring& wide)
     return text;
 }
 
-std::wstring Wide(const std::string& text, UINT codePage)
-{
-    if (text.empty())
-        return {};
-    const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
 sim::Passcode PasscodeOfAnsi(const std::string& ansi, bool class21)
 {
     std::vector<std::uint8_t> codes = sim::win::ScanCodesOf(ansi);
@@ -173,7 +163,7 @@ void ReadLanguageFile(DialogContext& context, const std::string& language)
         return value.empty() ? std::string(fallback) : value;
     };
     const std::string prompt = text("PasswordMsg", "Please type a %Target1%.", &promptSection);
-    const std::string target = Ansi(Wide(sim::TargetPhrase(promptSection, context.judge->Target()), CP_UTF8));
+    const std::string target = sim::win::AnsiFromUtf8(sim::TargetPhrase(promptSection, context.judge->Target()));
     context.prompt = sim::FillTarget(prompt, target);
     context.cancel = text("CancelButton", "Cancel");
 }
