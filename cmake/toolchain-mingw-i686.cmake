@@ -1,4 +1,4 @@
-# Cross-compiles for 32-bit Windows; the binaries are checked, never run here.
+# Cross-compiles for 32-bit Windows; the tests run under Wine's WoW64 mode.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(MINGW_TRIPLE i686-w64-mingw32)

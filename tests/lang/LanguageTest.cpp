@@ -76,7 +76,7 @@ HWND WaitForDialog(DWORD pid, HANDLE process)
     } search{pid, nullptr};
     for (int i = 0; i < 400 && search.found == nullptr; ++i) {
         EnumWindows(
-            [](HWND window, LPARAM param) -> BOOL {
+            [](HWND window, LPARAM param) CALLBACK -> BOOL {
                 auto* s = reinterpret_cast<Search*>(param);
                 DWORD owner = 0;
                 GetWindowThreadProcessId(window, &owner);

@@ -68,7 +68,7 @@ std::vector<LANGID> ResourceFile::BlockLanguages(UINT id) const
     std::vector<LANGID> languages;
     EnumResourceLanguagesW(
         m_module, MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(id / 16 + 1),
-        [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) -> BOOL {
+        [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) CALLBACK -> BOOL {
             reinterpret_cast<std::vector<LANGID>*>(param)->push_back(language);
             return TRUE;
         },

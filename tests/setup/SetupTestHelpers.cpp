@@ -140,7 +140,7 @@ Box Answer(HANDLE process, int button, DWORD timeoutMs)
     Box box;
     for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
         EnumWindows(
-            [](HWND hwnd, LPARAM param) -> BOOL {
+            [](HWND hwnd, LPARAM param) CALLBACK -> BOOL {
                 auto* s = reinterpret_cast<Search*>(param);
                 DWORD pid = 0;
                 GetWindowThreadProcessId(hwnd, &pid);
@@ -176,7 +176,7 @@ Box Answer(HANDLE process, int button, DWORD timeoutMs)
     } texts;
     EnumChildWindows(
         search.box,
-        [](HWND child, LPARAM param) -> BOOL {
+        [](HWND child, LPARAM param) CALLBACK -> BOOL {
             wchar_t cls[32] = {};
             GetClassNameW(child, cls, 32);
             if (_wcsicmp(cls, L"Static") == 0) {
