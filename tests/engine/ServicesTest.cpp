@@ -179,6 +179,15 @@ struct RealDialogPlatform : TestPlatform {
 
 TEST(PasswordFileDialog, TheRealSaveDialogWritesTheChosenFile)
 {
+    // The save dialog's file-name field is a combo box, and Wine 8's WoW64
+    // mode cannot create one for a 32-bit program: the dialog ends at once.
+    // Where that holds this test has nothing to drive (the stand-in dialog
+    // of the tests above covers the engine's side in both builds).
+    if (const HWND combo = CreateWindowExW(0, L"ComboBox", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                                           nullptr))
+        DestroyWindow(combo);
+    else
+        GTEST_SKIP() << "this system cannot create a combo box, so no save dialog can open";
     pwtest::TempDir dir;
     DialogDriver driver;
     driver.path = dir / L"typed.txt";

@@ -137,7 +137,7 @@ TEST(SetupRun, ExpectedResultsDecideWhetherTheRunGoesOn)
             EXPECT_TRUE(Contains(run.Log(), "Error Code: 0x81000009"));
             EXPECT_TRUE(Contains(run.Log(), "Error Code: 0x81000004"));
             // A stopped run writes no history.
-            EXPECT_NE(RegGetValueW(HKEY_LOCAL_MACHINE, kAppKey, L"PwTest", RRF_RT_ANY, nullptr, nullptr, nullptr),
+            EXPECT_NE(RegGetValueW(HKEY_LOCAL_MACHINE, kAppKey, L"PwTest", RRF_RT_ANY | kHistoryView, nullptr, nullptr, nullptr),
                       ERROR_SUCCESS);
         }
     }
@@ -451,7 +451,7 @@ TEST(SetupRun, HistoryValueIsWrittenWhole)
     BYTE data[1024] = {};
     DWORD size = sizeof data;
     DWORD type = 0;
-    ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kAppKey, L"PwTest", RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size),
+    ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kAppKey, L"PwTest", RRF_RT_ANY | RRF_NOEXPAND | kHistoryView, &type, data, &size),
               ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
     EXPECT_EQ(size, 520u);
@@ -467,7 +467,7 @@ TEST(SetupRun, WithoutConfigurationTheRunWritesAnEmptyHistory)
     BYTE data[1024] = {1};
     DWORD size = sizeof data;
     DWORD type = 0;
-    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kAppKey, L"", RRF_RT_ANY, &type, data, &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kAppKey, L"", RRF_RT_ANY | kHistoryView, &type, data, &size), ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
     EXPECT_EQ(size, 520u);
     EXPECT_EQ(data[0], 0);
@@ -632,6 +632,16 @@ TEST(SetupRun, RealPackageIsInstalledAndLaterRemoved)
     DWORD size = sizeof version;
     RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"DisplayVersion", RRF_RT_REG_SZ, nullptr, version, &size);
     EXPECT_EQ(std::wstring(version), L"1.0.0");
+    // Each build installs a package of its own architecture: the 32-bit
+    // launcher starts the 32-bit MsiExec.exe (the system folder a 32-bit
+    // process sees), which installs the x86 package into the 32-bit program
+    // folder and registers it where a 32-bit process looks.
+#ifdef _WIN64
+    const std::wstring programFiles = L"C:\\Program Files\\";
+#else
+    const std::wstring programFiles = L"C:\\Program Files (x86)\\";
+#endif
+    EXPECT_TRUE(Exists(programFiles + L"SetupTestPackage\\payload.txt"));
     // The installer wrote the step log the launcher asked for.
     WIN32_FIND_DATAW found{};
     const HANDLE log = FindFirstFileW((Widen(install.L()) + L"\\PwTest_1.0_*_install_log.log").c_str(), &found);
@@ -644,6 +654,7 @@ TEST(SetupRun, RealPackageIsInstalledAndLaterRemoved)
                   "\r\nVersion=2.0\r\nParamEX=REMOVE=ALL\r\nForceUninstall=N\r\n");
     EXPECT_EQ(remove.Run(L"/s"), 0u);
     EXPECT_FALSE(KeyExists(key));
+    EXPECT_FALSE(Exists(programFiles + L"SetupTestPackage\\payload.txt"));
 }
 
 TEST(SetupRun, ResourcesOfTheLauncher)

@@ -270,9 +270,14 @@ TEST(RegConfigAccessTest, CodesOfEveryOperation)
 
 TEST(RegConfigAccessTest, ValuesRoundTripAndTheTextBufferIsWrittenWhole)
 {
+    // Create works in the 64-bit view, whatever the build; Open in the
+    // view of the process (in a 32-bit launcher, the 32-bit one).
+    setuptest::TestKey root64(kTestRoot, KEY_WOW64_64KEY);
     setuptest::TestKey root(kTestRoot);
     RegConfigAccess access;
     ASSERT_EQ(access.Create((kTestRoot + L"\\App").c_str()), S_OK);
+    EXPECT_TRUE(setuptest::KeyExists(kTestRoot + L"\\App", KEY_WOW64_64KEY));
+    EXPECT_FALSE(setuptest::KeyExists(kTestRoot + L"\\App", KEY_WOW64_32KEY));
 
     const std::vector<wchar_t> multi = {L'a', L'\0', L'b', L'c', L'\0', L'\0'};
     ASSERT_EQ(access.SetValue(L"multi", multi), S_OK);
@@ -307,6 +312,7 @@ TEST(RegConfigAccessTest, ValuesRoundTripAndTheTextBufferIsWrittenWhole)
 
     RegConfigAccess parent;
     ASSERT_EQ(parent.Open(kTestRoot.c_str(), KEY_ALL_ACCESS), S_OK);
+    setuptest::TestKey app(kTestRoot + L"\\App");
     setuptest::TestKey grandChild(kTestRoot + L"\\Busy\\Inner");
     EXPECT_TRUE(FAILED(parent.DeleteSubKey(L"Busy"))); // a key with subkeys stays
     EXPECT_EQ(parent.DeleteSubKey(L"App"), S_OK);

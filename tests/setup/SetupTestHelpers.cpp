@@ -37,31 +37,39 @@ std::vector<Record> Records(const std::wstring& program)
     return records;
 }
 
-TestKey::TestKey(std::wstring subKey) : m_subKey(std::move(subKey))
+TestKey::TestKey(std::wstring subKey, REGSAM view) : m_subKey(std::move(subKey)), m_view(view)
 {
     HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr,
-                    &key, nullptr);
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | m_view, nullptr, &key,
+                    nullptr);
     if (key != nullptr)
         RegCloseKey(key);
 }
 
 TestKey::~TestKey()
 {
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_subKey.c_str());
-    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, m_subKey.c_str(), KEY_WOW64_64KEY, 0);
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, m_subKey.c_str(), 0, KEY_ALL_ACCESS | m_view, &key) == ERROR_SUCCESS) {
+        RegDeleteTreeW(key, nullptr);
+        RegCloseKey(key);
+    }
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, m_subKey.c_str(), m_view, 0);
 }
 
 void TestKey::SetString(const wchar_t* name, const std::wstring& value) const
 {
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, m_subKey.c_str(), name, REG_SZ, value.c_str(),
-                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, m_subKey.c_str(), 0, KEY_SET_VALUE | m_view, &key) != ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
 }
 
-bool KeyExists(const std::wstring& subKey)
+bool KeyExists(const std::wstring& subKey, REGSAM view)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return false;
     RegCloseKey(key);
     return true;

@@ -32,11 +32,21 @@ void SetExitCode(const std::wstring& program, long code, long waitMs = 0);
 // The runs a placed recorder recorded, in order.
 std::vector<Record> Records(const std::wstring& program);
 
-// A key under HKLM (64-bit view) created for a test and deleted with its
+// The registry view in which the launcher of this build opens keys that it
+// names without a view (Uninstall keys, the configuration): a 32-bit launcher
+// sees the 32-bit view. The history value is the exception: it is always
+// written in the 64-bit view.
+#ifdef _WIN64
+constexpr REGSAM kLauncherView = KEY_WOW64_64KEY;
+#else
+constexpr REGSAM kLauncherView = KEY_WOW64_32KEY;
+#endif
+
+// A key under HKLM created for a test in the given view and deleted with its
 // subkeys afterwards.
 class TestKey {
 public:
-    explicit TestKey(std::wstring subKey);
+    explicit TestKey(std::wstring subKey, REGSAM view = kLauncherView);
     ~TestKey();
     TestKey(const TestKey&) = delete;
     TestKey& operator=(const TestKey&) = delete;
@@ -45,14 +55,18 @@ public:
 
 private:
     std::wstring m_subKey;
+    REGSAM m_view;
 };
 
-bool KeyExists(const std::wstring& subKey);
+bool KeyExists(const std::wstring& subKey, REGSAM view = kLauncherView);
 const wchar_t* const kUninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 // A product code unique to this test process.
 std::wstring TestGuid(int n);
 
 const wchar_t* const kAppKey = L"SOFTWARE\\NORVAK\\App";
+// The history value lives in the 64-bit view, in either build (the SDK
+// declares the flag for newer systems only; the value is the same).
+constexpr DWORD kHistoryView = 0x00010000; // RRF_SUBKEY_WOW6464KEY
 
 // INI texts are unescaped by the launcher: backslashes are doubled.
 std::string Esc(const std::wstring& path);

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <atomic>
+#include <cstring>
 
 #include "Win32Handles.h"
 
@@ -290,6 +291,48 @@ void CollectDebugEvents(ProcessResult& result, DWORD timeoutMs, HANDLE process, 
     }
 }
 
+// The viewer's side of the debug-output protocol: the buffer holds the
+// writer's process id and the text; "ready" lets the next writer in,
+// "data" says that one has written.
+class DebugViewer {
+public:
+    bool Open()
+    {
+        m_ready.reset(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY"));
+        m_data.reset(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY"));
+        m_mapping.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kSize, L"DBWIN_BUFFER"));
+        if (!m_ready || !m_data || !m_mapping)
+            return false;
+        m_view = static_cast<const char*>(MapViewOfFile(m_mapping.get(), FILE_MAP_READ, 0, 0, kSize));
+        if (m_view == nullptr)
+            return false;
+        SetEvent(m_ready.get());
+        return true;
+    }
+    ~DebugViewer()
+    {
+        if (m_view != nullptr)
+            UnmapViewOfFile(m_view);
+    }
+    // Takes what was written within waitMs; only the texts of pid are kept.
+    void Collect(DWORD pid, DWORD waitMs, std::vector<std::string>& texts)
+    {
+        while (WaitForSingleObject(m_data.get(), waitMs) == WAIT_OBJECT_0) {
+            DWORD writer = 0;
+            std::memcpy(&writer, m_view, sizeof writer);
+            if (writer == pid)
+                texts.emplace_back(m_view + sizeof writer, strnlen(m_view + sizeof writer, kSize - sizeof writer));
+            SetEvent(m_ready.get());
+            waitMs = 0;
+        }
+    }
+
+private:
+    static constexpr DWORD kSize = 4096;
+    pw::UniqueHandle m_ready, m_data, m_mapping;
+    const char* m_view = nullptr;
+};
+
 } // namespace
 
 ProcessResult Run(const std::wstring& commandLine, const ProcessOptions& options)
@@ -306,6 +349,9 @@ ProcessResult Run(const std::wstring& commandLine, const ProcessOptions& options
     si.hStdError = err.write.get();
     PROCESS_INFORMATION pi{};
     const DWORD flags = options.asDebugger ? DEBUG_ONLY_THIS_PROCESS : 0;
+    DebugViewer viewer;
+    if (options.asDebugViewer && !viewer.Open())
+        return result;
     const DWORD start = GetTickCount();
     if (!CreateChild(commandLine, options, si, flags, pi))
         return result;
@@ -320,6 +366,8 @@ ProcessResult Run(const std::wstring& commandLine, const ProcessOptions& options
         for (;;) {
             DrainAvailable(out.read.get(), &result.out);
             DrainAvailable(err.read.get(), &result.err);
+            if (options.asDebugViewer)
+                viewer.Collect(pi.dwProcessId, 0, result.debuggerOutput);
             if (WaitForSingleObject(process.get(), 10) == WAIT_OBJECT_0)
                 break;
             if (GetTickCount() - start > options.timeoutMs) {
@@ -332,6 +380,8 @@ ProcessResult Run(const std::wstring& commandLine, const ProcessOptions& options
     }
     DrainAvailable(out.read.get(), &result.out);
     DrainAvailable(err.read.get(), &result.err);
+    if (options.asDebugViewer)
+        viewer.Collect(pi.dwProcessId, 0, result.debuggerOutput);
     result.elapsedMs = GetTickCount() - start;
     GetExitCodeProcess(process.get(), &result.exitCode);
     return result;
@@ -382,6 +432,15 @@ DWORD Child::Wait(DWORD timeoutMs)
     DWORD code = 0;
     GetExitCodeProcess(m_process, &code);
     return code;
+}
+
+bool EditControlsTakeText()
+{
+    static const bool works = [] {
+        const ProcessResult r = Run(L"\"" + BuildBinFolder() + L"edit_probe.exe\"");
+        return r.started && r.exitCode == 0;
+    }();
+    return works;
 }
 
 } // namespace pwtest

@@ -36,6 +36,11 @@ bool IsFolder(const std::wstring& path);
 // Whole file as bytes; empty when missing.
 std::string ReadBytes(const std::wstring& path);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
+// Whether a program of this build can put text into an edit control (found
+// once, by a child program). Wine 8's WoW64 mode cannot for 32-bit programs:
+// a test that types into a real dialog skips there, saying so.
+bool EditControlsTakeText();
+
 // Copies a program from BuildBinFolder() into a folder; returns the new path.
 std::wstring CopyProgram(const std::wstring& name, const std::wstring& folder);
 
@@ -59,6 +64,9 @@ struct ProcessOptions {
     std::vector<std::wstring> environment;      // "NAME=value" added to ours
     DWORD timeoutMs = 30000;
     bool asDebugger = false;                    // collect debugger output
+    // Collect the debug output as a debug-output viewer does, through the
+    // system's shared buffer (DBWIN_BUFFER), without debugging the child.
+    bool asDebugViewer = false;
     std::wstring outputFile;                    // Child: standard output and error go here
 };
 
