@@ -9,6 +9,8 @@
 #include <new>
 #include <vector>
 
+#include "ComArgs.h"
+
 namespace velt {
 
 // Copies of the items are taken (and AddRef'd) at creation; the owner is
@@ -33,6 +35,10 @@ public:
     {
         if (ppv == nullptr)
             return E_POINTER;
+        if (IsNullReference(riid)) {
+            *ppv = nullptr;
+            return E_POINTER;
+        }
         if (riid == IID_IUnknown || riid == *EnumIid) {
             *ppv = static_cast<Enum*>(this);
             AddRef();

@@ -6,6 +6,7 @@
 
 #include <mutex>
 
+#include "ComArgs.h"
 #include "ComModule.h"
 #include "DbgLog.h"
 #include "DoMode.h"
@@ -28,6 +29,10 @@ public:
     {
         if (ppv == nullptr)
             return E_POINTER;
+        if (velt::IsNullReference(riid)) {
+            *ppv = nullptr;
+            return E_POINTER;
+        }
         if (riid == IID_IUnknown || riid == IID_IClassFactory) {
             *ppv = static_cast<IClassFactory*>(this);
             AddRef();
@@ -106,6 +111,8 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv)
     if (ppv == nullptr)
         return E_POINTER;
     *ppv = nullptr;
+    if (velt::IsNullReference(clsid) || velt::IsNullReference(riid))
+        return E_POINTER;
     if (clsid != CLSID_PasswordCtl)
         return CLASS_E_CLASSNOTAVAILABLE;
     static CPasswordCtlFactory factory; // made on first request (thread-safe), kept until unload

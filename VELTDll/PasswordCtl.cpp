@@ -7,8 +7,10 @@
 #include <new>
 #include <string>
 
+#include "ComArgs.h"
 #include "ComModule.h"
 #include "DbgLog.h"
+#include "DispatchArgs.h"
 #include "Enumerators.h"
 #include "EnginePlatform.h"
 
@@ -41,6 +43,8 @@ HRESULT CPasswordCtl::CreateInstance(IUnknown* outer, REFIID riid, void** ppv)
     if (ppv == nullptr)
         return E_POINTER;
     *ppv = nullptr;
+    if (velt::IsNullReference(riid))
+        return E_POINTER;
     if (outer != nullptr && riid != IID_IUnknown)
         return CLASS_E_NOAGGREGATION;
     std::unique_ptr<CPasswordCtl> made(new (std::nothrow) CPasswordCtl(outer));
@@ -58,6 +62,10 @@ HRESULT CPasswordCtl::Inner::QueryInterface(REFIID riid, void** ppv)
 {
     if (ppv == nullptr)
         return E_POINTER;
+    if (velt::IsNullReference(riid)) {
+        *ppv = nullptr;
+        return E_POINTER;
+    }
     if (riid == IID_IUnknown)
         *ppv = static_cast<IUnknown*>(this);
     else if (riid == IID_IPasswordCtl || riid == IID_IDispatch)
@@ -141,8 +149,16 @@ HRESULT CPasswordCtl::GetTypeInfo(UINT index, LCID, ITypeInfo** info)
 
 HRESULT CPasswordCtl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids)
 {
+    if (velt::IsNullReference(riid) || names == nullptr || ids == nullptr)
+        return E_POINTER;
     if (riid != IID_NULL)
         return DISP_E_UNKNOWNINTERFACE;
+    if (count == 0)
+        return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i) {
+        if (names[i] == nullptr)
+            return E_POINTER;
+    }
     const HRESULT hr = LoadTypeInfo();
     if (FAILED(hr))
         return hr;
@@ -152,20 +168,30 @@ HRESULT CPasswordCtl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LC
 HRESULT CPasswordCtl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                              EXCEPINFO* exception, UINT* argError)
 {
+    if (velt::IsNullReference(riid))
+        return E_POINTER;
     if (riid != IID_NULL)
         return DISP_E_UNKNOWNINTERFACE;
-    const HRESULT hr = LoadTypeInfo();
+    // Nothing of the caller's is read before it has been checked here: the
+    // platform's invoke trusts every pointer and count it is given.
+    HRESULT hr = velt::CheckDispParams(params);
     if (FAILED(hr))
         return hr;
+    if (!velt::IsMethod(id))
+        return DISP_E_MEMBERNOTFOUND;
+    hr = LoadTypeInfo();
+    if (FAILED(hr))
+        return hr;
+    if (flags & DISPATCH_METHOD) {
+        hr = velt::CheckMethodArguments(id, *params, argError);
+        if (FAILED(hr))
+            return hr;
+    }
     // The platform's invoke cannot pass records: the two record methods are
     // unpacked here, every other method goes through the type library.
     if ((id == kDispGetCTLStatus || id == kDispSetPolicy) && (flags & DISPATCH_METHOD)) {
-        if (params == nullptr)
-            return E_INVALIDARG;
         if (params->cNamedArgs != 0)
             return DISP_E_NONAMEDARGS;
-        if (params->cArgs != 2)
-            return DISP_E_BADPARAMCOUNT;
         if (result != nullptr)
             VariantInit(result);
         return id == kDispGetCTLStatus ? InvokeGetCTLStatus(params, argError) : InvokeSetPolicy(params, argError);
@@ -408,6 +434,10 @@ STDMETHODIMP CPasswordCtl::FindConnectionPoint(REFIID riid, IConnectionPoint** p
 {
     if (point == nullptr)
         return E_POINTER;
+    if (velt::IsNullReference(riid)) {
+        *point = nullptr;
+        return E_POINTER;
+    }
     if (riid != DIID__IPasswordCtlEvents) {
         *point = nullptr;
         return CONNECT_E_NOCONNECTION;
@@ -431,6 +461,10 @@ STDMETHODIMP CEventsConnectionPoint::QueryInterface(REFIID riid, void** ppv)
 {
     if (ppv == nullptr)
         return E_POINTER;
+    if (velt::IsNullReference(riid)) {
+        *ppv = nullptr;
+        return E_POINTER;
+    }
     if (riid == IID_IUnknown || riid == IID_IConnectionPoint) {
         *ppv = static_cast<IConnectionPoint*>(this);
         AddRef();
