@@ -7,6 +7,9 @@
 #include <cstdarg>
 #include <cstring>
 #include <cwchar>
+#include <algorithm>
+#include <cstdint>
+#include <vector>
 
 #include "DbgLog.h"
 #include "RegConfig.h"
@@ -30,6 +33,30 @@ std::wstring Padded(const wchar_t* format, int value)
     wchar_t text[64] = {};
     _snwprintf(text, 63, format, value);
     return text;
+}
+
+// The positions of a counted key list that are read: each one below
+// setup::kPositionsReadInFull, beyond that only those whose key the section
+// holds (an absent key reads as empty and does nothing). With a count of two
+// thousand million the launcher thus still ends at once. cut tells whether
+// positions were left out.
+std::vector<INT32> PositionsToRead(const storage::StorageHandle& store, const wchar_t* prefix, INT32 count,
+                                   bool& cut)
+{
+    std::vector<INT32> positions;
+    const INT32 full = std::min(count, setup::kPositionsReadInFull);
+    for (INT32 i = 0; i < full; ++i)
+        positions.push_back(i);
+    cut = false;
+    if (count > full) {
+        std::vector<std::wstring> keys;
+        if (store.Get() != nullptr)
+            store.Get()->EnumValues(keys);
+        const std::vector<INT32> keyed = setup::KeyedPositions(keys, prefix, full, count);
+        positions.insert(positions.end(), keyed.begin(), keyed.end());
+        cut = static_cast<std::int64_t>(keyed.size()) < static_cast<std::int64_t>(count) - full;
+    }
+    return positions;
 }
 
 // The system's pending file-rename list, saved before installers run and
@@ -288,13 +315,17 @@ HRESULT CSetup::GetOperatorList(int kind, const storage::StorageHandle& store, c
         INT32 count = 0;
         store.ReadInt(L"STEP_COUNT", count);
         DL_LOG(DL_TRC).Print(L"STEP_COUNT = %d", count);
-        for (INT32 i = 0; i < count; ++i) {
+        bool cut = false;
+        for (const INT32 i : PositionsToRead(store, L"STEP_", count, cut)) {
             std::wstring name;
             store.ReadString(Padded(L"STEP_%02d", i), name);
             m_mapOperator.try_emplace(name);
             m_vecStepOrder.push_back(name);
             DL_LOG(DL_TRC).Print(L"OperatorStep%02d = %s", i, name.c_str());
         }
+        if (cut)
+            DL_LOG(DL_TRC).Print(L"STEP_COUNT = %d: from position %d on only the STEP keys present were read", count,
+                                 setup::kPositionsReadInFull);
         return S_OK;
     }
 
@@ -403,7 +434,8 @@ HRESULT CSetup::GetVORPInfo(const storage::StorageHandle& store)
     store.ReadInt(L"VORP_OLD_VERSION_COUNT", m_nOldVORPCount);
     if (m_nOldVORPCount > 0) {
         DL_LOG(DL_INF).Print(L"m_nOldVORPCount = %d", m_nOldVORPCount);
-        for (INT32 i = 0; i < m_nOldVORPCount; ++i) {
+        bool cut = false;
+        for (const INT32 i : PositionsToRead(store, L"VORP_GUIDE_", m_nOldVORPCount, cut)) {
             store.ReadString(Padded(L"VORP_GUIDE_%02d", i), m_strVORPGuid);
             m_bVORPInstalled = HasInstalled(m_strVORPGuid);
             if (m_bVORPInstalled) {
@@ -412,6 +444,9 @@ HRESULT CSetup::GetVORPInfo(const storage::StorageHandle& store)
             }
             m_strVORPGuid.clear();
         }
+        if (cut && !m_bVORPInstalled)
+            DL_LOG(DL_INF).Print(L"m_nOldVORPCount = %d: from position %d on only the VORP_GUIDE keys present were read",
+                                 m_nOldVORPCount, setup::kPositionsReadInFull);
     }
     return S_OK;
 }

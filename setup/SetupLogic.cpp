@@ -1,5 +1,7 @@
 #include "SetupLogic.h"
 
+#include <algorithm>
+
 namespace setup {
 
 SectionKind ClassifySection(std::wstring_view name)
@@ -90,6 +92,40 @@ std::wstring RemoveOnlyCommand(std::wstring_view execute)
         program.remove_prefix(1);
     program = program.substr(0, program.find(L'"'));
     return L"\"" + std::wstring(program) + L"\" -removeonly";
+}
+
+std::vector<std::int32_t> KeyedPositions(const std::vector<std::wstring>& keys, std::wstring_view prefix,
+                                         std::int32_t first, std::int32_t count)
+{
+    const auto upper = [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; };
+    std::vector<std::int32_t> positions;
+    for (const std::wstring& key : keys) {
+        if (key.size() <= prefix.size())
+            continue;
+        bool same = true;
+        for (std::size_t i = 0; i < prefix.size() && same; ++i)
+            same = upper(key[i]) == upper(prefix[i]);
+        if (!same)
+            continue;
+        const std::wstring_view digits = std::wstring_view(key).substr(prefix.size());
+        // "%02d": two digits at least, no leading zero beyond those two.
+        if (digits.size() < 2 || (digits.size() > 2 && digits[0] == L'0') || digits.size() > 10)
+            continue;
+        std::int64_t value = 0;
+        for (const wchar_t c : digits) {
+            if (c < L'0' || c > L'9') {
+                value = -1;
+                break;
+            }
+            value = value * 10 + (c - L'0');
+        }
+        if (value < first || value >= count)
+            continue;
+        positions.push_back(static_cast<std::int32_t>(value));
+    }
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    return positions;
 }
 
 } // namespace setup

@@ -3,8 +3,10 @@
 // command is cut. Tested with the host compiler.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace setup {
 
@@ -44,5 +46,18 @@ int VersionCompare(std::wstring_view release, std::wstring_view installed);
 // registration loses its own arguments as with ".exe", an unquoted one was
 // quoted whole by the step and stays whole. Nothing outside the text is read.
 std::wstring RemoveOnlyCommand(std::wstring_view execute);
+
+// Counted key lists ("STEP_%02d", "VORP_GUIDE_%02d"): the positions that are
+// read one by one whatever the file holds. Beyond them only the positions
+// whose key the section holds are read, so that a huge count cannot keep the
+// launcher reading absent keys for hours; an absent key reads as an empty
+// value, which does nothing.
+inline constexpr std::int32_t kPositionsReadInFull = 100;
+
+// The positions from first up to (not including) count whose key, prefix
+// followed by the position written as "%02d", is among keys (compared
+// without case, as INI key names are). Sorted, each once.
+std::vector<std::int32_t> KeyedPositions(const std::vector<std::wstring>& keys, std::wstring_view prefix,
+                                         std::int32_t first, std::int32_t count);
 
 } // namespace setup

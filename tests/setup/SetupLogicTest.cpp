@@ -96,3 +96,16 @@ TEST(SetupLogic, RemoveOnlyCommandKeepsTheUninstallerPath)
     for (const auto& row : rows)
         EXPECT_EQ(RemoveOnlyCommand(row.execute), row.command) << testing::PrintToString(std::wstring(row.execute));
 }
+
+TEST(SetupLogic, KeyedPositionsAreTheKeysOfTheCountedList)
+{
+    const std::vector<std::wstring> keys = {L"STEP_COUNT", L"STEP_00", L"step_150", L"STEP_0150", L"STEP_7",
+                                            L"STEP_99", L"STEP_1x0", L"STEP_2147483647", L"STEP_99999999999",
+                                            L"STEP_150", L"STEPS_120", L"STEP_", L"STEP_120"};
+    EXPECT_EQ(setup::KeyedPositions(keys, L"STEP_", 100, 2147483647), (std::vector<std::int32_t>{120, 150}));
+    EXPECT_EQ(setup::KeyedPositions(keys, L"STEP_", 0, 121), (std::vector<std::int32_t>{0, 99, 120}));
+    EXPECT_TRUE(setup::KeyedPositions(keys, L"STEP_", 100, 100).empty());
+    EXPECT_TRUE(setup::KeyedPositions(keys, L"STEP_", 100, -5).empty());
+    EXPECT_TRUE(setup::KeyedPositions({}, L"VORP_GUIDE_", 100, 2147483647).empty());
+}
+

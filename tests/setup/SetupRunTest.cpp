@@ -207,6 +207,60 @@ TEST(SetupRun, StepTableAndOrderFollowTheFile)
     }
 }
 
+// A hostile or mistyped count cannot keep the launcher reading absent keys:
+// it ends at once, the steps whose keys exist (beyond the first hundred
+// positions too) still run, and one log line says that reading stopped.
+TEST(SetupRun, HugeStepCountsEndAtOnce)
+{
+    for (const char* count : {"99999999", "2147483647", "0x7FFFFFFF", "dword:7fffffff", "100000"}) {
+        SCOPED_TRACE(count);
+        Launcher run;
+        run.Recorder(L"first.exe");
+        run.Recorder(L"far.exe");
+        run.Config(std::string("[OPERATOR]\r\nSTEP_COUNT=") + count +
+                   "\r\nSTEP_00=EXECUTE_FIRST\r\nSTEP_150=EXECUTE_FAR\r\nstep_2000000000=EXECUTE_FAR\r\n" +
+                   Execute("EXECUTE_FIRST", "first.exe") + Execute("EXECUTE_FAR", "far.exe"));
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(run.Run(L"/s", 20000), 0u);
+        EXPECT_LT(GetTickCount() - start, 20000u);
+        EXPECT_EQ(run.Runs(L"first.exe").size(), 1u);
+        const std::string log = run.Log();
+        // The last key stands at position 2 000 000 000, within the count or not.
+        const bool reachesFar = std::string(count) != "100000" && std::string(count) != "99999999";
+        EXPECT_EQ(run.Runs(L"far.exe").size(), reachesFar ? 2u : 1u);
+        EXPECT_TRUE(Contains(log, "OperatorStep99 = \r\n")) << "the first hundred positions are read in full";
+        EXPECT_TRUE(Contains(log, "OperatorStep150 = EXECUTE_FAR"));
+        EXPECT_FALSE(Contains(log, "OperatorStep100 = "));
+        EXPECT_TRUE(Contains(log, "from position 100 on only the STEP keys present were read")) << log;
+    }
+
+    // Counts that a real file holds are read position by position, as always.
+    Launcher sane;
+    sane.Recorder(L"first.exe");
+    sane.Config("[OPERATOR]\r\nSTEP_COUNT=3\r\nSTEP_00=EXECUTE_FIRST\r\n" + Execute("EXECUTE_FIRST", "first.exe"));
+    EXPECT_EQ(sane.Run(), 0u);
+    const std::string log = sane.Log();
+    EXPECT_TRUE(Contains(log, "OperatorStep02 = \r\n")) << log;
+    EXPECT_FALSE(Contains(log, "were read"));
+}
+
+TEST(SetupRun, HugeOlderPackageCountsEndAtOnce)
+{
+    for (const char* count : {"2147483647", "100000", "0x7FFFFFFF"}) {
+        SCOPED_TRACE(count);
+        Launcher run;
+        run.Recorder(L"step.exe");
+        run.Config(std::string("[VORP]\r\nVORP_OLD_VERSION_COUNT=") + count + "\r\nVORP_GUIDE_00=" +
+                   Narrow(TestGuid(70)) + "\r\n" + Operator({"EXECUTE_S"}) + Execute("EXECUTE_S", "step.exe"));
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(run.Run(L"/s", 20000), 0u);
+        EXPECT_LT(GetTickCount() - start, 20000u);
+        EXPECT_EQ(run.Runs(L"step.exe").size(), 1u);
+        EXPECT_TRUE(Contains(run.Log(), "from position 100 on only the VORP_GUIDE keys present were read"))
+            << run.Log();
+    }
+}
+
 TEST(SetupRun, OverLongCommandIsRefusedAndNothingStarts)
 {
     Launcher run;
