@@ -2,6 +2,7 @@
 // texts and the message hold (percent signs included), a line is the three
 // pieces in order, cut to 510 characters, with one line feed at the end.
 #include <cstdio>
+#include <vector>
 
 #include "DbgLogFormat.h"
 #include "FuzzInput.h"
@@ -40,9 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckLine<wchar_t>(wall.substr(0, wa), {}, wall.substr(wa));
 
     // A message argument full of percent signs is copied, never read as a format.
-    char message[2048];
-    const int written = std::snprintf(message, sizeof message, "%s", text.c_str());
-    fuzz::Check(written >= 0 && std::string_view(message) == std::string_view(text.c_str()),
+    std::vector<char> message(text.size() + 1);
+    const int written = std::snprintf(message.data(), message.size(), "%s", text.c_str());
+    fuzz::Check(written >= 0 && std::string_view(message.data()) == std::string_view(text.c_str()),
                 "an argument's percent signs stay as they are");
 
     const auto prefix = DL::fmt::Prefix<char>(all.substr(0, a), data[0], all.substr(a, b - a), data[1] % 5,
