@@ -45,6 +45,22 @@ const Signature* Find(DISPID id)
     return nullptr;
 }
 
+// The value behind at most two references to VARIANTs, read in place; null
+// with E_POINTER when one of them is null.
+const VARIANT* FollowVariantReferences(const VARIANT& arg, HRESULT& hr)
+{
+    hr = S_OK;
+    const VARIANT* value = &arg;
+    for (int level = 0; level < 2 && V_VT(value) == (VT_BYREF | VT_VARIANT); ++level) {
+        if (V_VARIANTREF(value) == nullptr) {
+            hr = E_POINTER;
+            return nullptr;
+        }
+        value = V_VARIANTREF(value);
+    }
+    return value;
+}
+
 // The value behind at most two levels of reference (a VARIANT by reference
 // may itself hold a reference), or null with E_POINTER for a null one.
 const VARIANT* Dereferenced(const VARIANT& arg, VARIANT& scratch, HRESULT& hr)
@@ -89,6 +105,18 @@ HRESULT CheckValue(const VARIANT& arg, Param param)
     }
     if (record)
         return DISP_E_TYPEMISMATCH;
+    if (param == Param::Bstr) {
+        // A string needs no conversion, and a trial conversion would copy
+        // it: the text may be a password.
+        HRESULT hr = S_OK;
+        const VARIANT* text = FollowVariantReferences(arg, hr);
+        if (text == nullptr)
+            return hr;
+        if (V_VT(text) == VT_BSTR)
+            return S_OK;
+        if (V_VT(text) == (VT_BSTR | VT_BYREF))
+            return V_BSTRREF(text) == nullptr ? E_POINTER : S_OK;
+    }
     VARIANT scratch;
     VariantInit(&scratch);
     HRESULT hr = S_OK;
@@ -111,6 +139,81 @@ HRESULT CheckValue(const VARIANT& arg, Param param)
 bool IsMethod(DISPID id)
 {
     return Find(id) != nullptr;
+}
+
+bool TakesPassword(DISPID id)
+{
+    // SetPassword, ChangePassword, IsLegalChar, CreatePasswordFile.
+    return id == 3 || id == 4 || id == 15 || id == 16;
+}
+
+UINT ArgumentIndex(const DISPPARAMS& params, UINT position)
+{
+    for (UINT k = 0; k < params.cNamedArgs; ++k) {
+        if (params.rgdispidNamedArgs[k] == static_cast<DISPID>(position))
+            return k;
+    }
+    return params.cArgs - 1 - position;
+}
+
+SecretTextArgument::SecretTextArgument(const VARIANT& arg)
+{
+    VariantInit(&m_converted);
+    const VARIANT* value = FollowVariantReferences(arg, m_status);
+    if (value == nullptr)
+        return;
+    if (V_VT(value) == VT_BSTR) {
+        m_text = V_BSTR(value);
+    } else if (V_VT(value) == (VT_BSTR | VT_BYREF)) {
+        if (V_BSTRREF(value) == nullptr)
+            m_status = E_POINTER;
+        else
+            m_text = *V_BSTRREF(value);
+    } else if (FAILED(VariantChangeType(&m_converted, const_cast<VARIANT*>(value), 0, VT_BSTR))) {
+        m_status = DISP_E_TYPEMISMATCH;
+    } else {
+        m_text = V_BSTR(&m_converted);
+    }
+}
+
+SecretTextArgument::~SecretTextArgument()
+{
+    if (V_VT(&m_converted) == VT_BSTR && V_BSTR(&m_converted) != nullptr)
+        SecureZeroMemory(V_BSTR(&m_converted), SysStringByteLen(V_BSTR(&m_converted)));
+    VariantClear(&m_converted);
+}
+
+LongResultArgument::LongResultArgument(VARIANT& arg)
+{
+    const VARTYPE type = V_VT(&arg);
+    if (!(type & VT_BYREF))
+        return; // by value: the caller gets nothing back
+    if (V_BYREF(&arg) == nullptr) {
+        m_status = E_POINTER;
+        return;
+    }
+    switch (type & ~VT_BYREF) {
+    case VT_I4:
+    case VT_INT:
+    case VT_UI4:
+    case VT_UINT:
+        m_target = static_cast<LONG*>(V_BYREF(&arg));
+        break;
+    case VT_VARIANT:
+        m_variant = V_VARIANTREF(&arg);
+        break;
+    default:
+        m_status = DISP_E_TYPEMISMATCH;
+    }
+}
+
+void LongResultArgument::Store()
+{
+    if (m_variant == nullptr)
+        return;
+    VariantClear(m_variant);
+    V_VT(m_variant) = VT_I4;
+    V_I4(m_variant) = m_local;
 }
 
 HRESULT CheckDispParams(const DISPPARAMS* params)

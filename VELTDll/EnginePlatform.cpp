@@ -4,6 +4,10 @@
 #include <direct.h>
 #include <imm.h>
 
+#include <climits>
+
+#include "SecureWipe.h"
+
 BOOL EnginePlatform::GetVersionRecord(OSVERSIONINFOA& info)
 {
     info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
@@ -69,9 +73,20 @@ std::wstring EnginePlatform::AnsiToWide(const std::string& text)
     return wide;
 }
 
+// The platform's CharToOemBuff goes the same way (ANSI to UTF-16 to OEM,
+// unmappable characters as the OEM default character), but through a
+// temporary UTF-16 copy that it frees unwiped: a password would stay in the
+// heap. Here the copy is ours and is wiped.
 void EnginePlatform::AnsiToOem(char* text, DWORD length)
 {
-    ::CharToOemBuffA(text, text, length);
+    if (text == nullptr || length == 0 || length > static_cast<DWORD>(INT_MAX))
+        return;
+    const int count = static_cast<int>(length);
+    std::vector<wchar_t> wide(length);
+    const int chars = ::MultiByteToWideChar(CP_ACP, 0, text, count, wide.data(), count);
+    if (chars > 0)
+        ::WideCharToMultiByte(CP_OEMCP, 0, wide.data(), chars, text, count, nullptr, nullptr);
+    SecureWipe(wide.data(), wide.size() * sizeof(wchar_t));
 }
 
 DWORD EnginePlatform::OemKeyScan(WORD oemChar)

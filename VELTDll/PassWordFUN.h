@@ -179,7 +179,7 @@ private:
     fwlib::QSC_Insert_t QSC_Insert() const;
     fwlib::QSC_Compare_t QSC_Compare() const;
 
-    BYTE ScanCodeAt(const std::string& oem, const std::string& text, std::size_t i);
+    bool ScanCodesOf(const std::string& oem, const std::string& text, std::uint8_t (&codes)[50]);
     int SendCertify(BYTE* buffer);
     int CallWithRetry(DWORD handle, FirmwareCallBlock* block, const FirmwareCallBlock& start, int get, WORD* status);
     int CallHardware(FirmwareCallBlock* block, WORD function, const DL::CDbgLog& errorSite);

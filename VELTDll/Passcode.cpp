@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr std::size_t kMaxPasswordBytes = 50;
-
 // A private OEM copy of the password, wiped when it goes.
 class OemCopy {
 public:
@@ -31,31 +29,27 @@ private:
 
 } // namespace
 
-// The key that types position i of the OEM text, the shift state discarded;
-// a comma the layout does not know is the comma key.
-BYTE PassWordFUN::ScanCodeAt(const std::string& oem, const std::string& text, std::size_t i)
+// The scan codes of the password through this process's key-scan service.
+bool PassWordFUN::ScanCodesOf(const std::string& oem, const std::string& text,
+                              std::uint8_t (&codes)[scancode::kMaxPasswordBytes])
 {
-    BYTE code = static_cast<BYTE>(m_platform.OemKeyScan(static_cast<unsigned char>(oem[i])) & 0xFF);
-    if (code == scancode::kNoKey && text[i] == ',')
-        code = scancode::kComma;
-    return code;
+    return scancode::PasswordScanCodes(oem, text, [this](unsigned char c) { return m_platform.OemKeyScan(c); },
+                                       codes);
 }
 
 int PassWordFUN::IsLegalPass(std::string text)
 {
     DL_SCOPE(DL_INF, "PassWordFUN::IsLegalPass");
     DL_LOG(DL_INF).Print("check string length");
-    if (text.empty() || text.size() > kMaxPasswordBytes) {
+    if (text.empty() || text.size() > scancode::kMaxPasswordBytes) {
         SecureWipe(text.data(), text.size());
         return 0;
     }
     DL_LOG(DL_INF).Print("check characters");
     const OemCopy oem(m_platform, text);
-    int legal = 1;
-    for (std::size_t i = 0; i < text.size(); ++i) { // every character, no early exit
-        if (!scancode::IsLegal(ScanCodeAt(oem.Text(), text, i)))
-            legal = 0;
-    }
+    std::uint8_t scanCodes[scancode::kMaxPasswordBytes] = {};
+    const int legal = ScanCodesOf(oem.Text(), text, scanCodes) && scancode::AllLegal(scanCodes, text.size()) ? 1 : 0;
+    SecureWipe(scanCodes, sizeof scanCodes);
     SecureWipe(text.data(), text.size());
     return legal;
 }
@@ -66,13 +60,13 @@ int PassWordFUN::GetPassCode(std::string text, BYTE* passcode)
     DL_LOG(DL_INF).Print("initialize");
     const OemCopy oem(m_platform, text);
     DL_LOG(DL_INF).Print("check string length");
-    if (text.empty() || text.size() > kMaxPasswordBytes) {
+    if (text.empty() || text.size() > scancode::kMaxPasswordBytes) {
         DL_LOG(DL_ERR).Print("Error Code: 0x%x", 0);
         SecureWipe(text.data(), text.size());
         return 0;
     }
     DL_LOG(DL_INF).Print("memalloc");
-    BYTE scanCodes[kMaxPasswordBytes] = {};
+    std::uint8_t scanCodes[scancode::kMaxPasswordBytes] = {};
     BYTE result[16] = {};
     const auto cleanUp = [&] {
         SecureWipe(scanCodes, sizeof scanCodes);
@@ -81,8 +75,7 @@ int PassWordFUN::GetPassCode(std::string text, BYTE* passcode)
     };
 
     DL_LOG(DL_INF).Print("create scancode");
-    for (std::size_t i = 0; i < text.size(); ++i)
-        scanCodes[i] = ScanCodeAt(oem.Text(), text, i);
+    ScanCodesOf(oem.Text(), text, scanCodes); // the length was checked above
 
     if (ScInfo) {
         DL_LOG(DL_INF).Print("class 2.1 create passcode");
@@ -115,7 +108,7 @@ int PassWordFUN::CheckNewPassword(const std::string& text, BYTE* passcode, int p
     if (text.empty())
         return 0x12;
     site.Print("Check length!");
-    if (text.size() > kMaxPasswordBytes)
+    if (text.size() > scancode::kMaxPasswordBytes)
         return 0x13;
     site.Print("Check character legality!");
     if (!IsLegalPass(text))

@@ -18,6 +18,10 @@ namespace {
 
 constexpr DISPID kDispGetCTLStatus = 6;
 constexpr DISPID kDispSetPolicy = 10;
+constexpr DISPID kDispSetPassword = 3;
+constexpr DISPID kDispChangePassword = 4;
+constexpr DISPID kDispIsLegalChar = 15;
+constexpr DISPID kDispCreatePasswordFile = 16;
 constexpr UINT kForceQuitMessage = WM_APP + 1;
 
 } // namespace
@@ -196,6 +200,11 @@ HRESULT CPasswordCtl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAM
             VariantInit(result);
         return id == kDispGetCTLStatus ? InvokeGetCTLStatus(params, argError) : InvokeSetPolicy(params, argError);
     }
+    if (velt::TakesPassword(id) && (flags & DISPATCH_METHOD)) {
+        if (result != nullptr)
+            VariantInit(result);
+        return InvokeWithPassword(id, params, argError);
+    }
     return DispInvoke(static_cast<IPasswordCtl*>(this), m_typeInfo.Get(), id, flags, params, result, exception,
                       argError);
 }
@@ -243,6 +252,43 @@ HRESULT CPasswordCtl::InvokeGetCTLStatus(DISPPARAMS* params, UINT* argError)
         return DISP_E_TYPEMISMATCH;
     }
     return GetCTLStatus(isUser, status);
+}
+
+// SetPassword(Passcode, bCheckSetHddPW, bIsUser, [in, out] pErrorCode),
+// ChangePassword(Passcode, bIsUser, [in, out] pErrorCode),
+// IsLegalChar(Passcode, [in, out] bLegal) and
+// CreatePasswordFile(Password, [in, out] pErrorCode): the password is read
+// where the caller holds it, never copied into a string left unwiped.
+HRESULT CPasswordCtl::InvokeWithPassword(DISPID id, DISPPARAMS* params, UINT* argError)
+{
+    const auto refuse = [&](UINT position, HRESULT hr) {
+        if (argError)
+            *argError = velt::ArgumentIndex(*params, position);
+        return hr;
+    };
+    const UINT last = params->cArgs - 1; // the [in, out] result comes last
+    const velt::SecretTextArgument text(params->rgvarg[velt::ArgumentIndex(*params, 0)]);
+    if (FAILED(text.Status()))
+        return refuse(0, text.Status());
+    LONG numbers[2] = {}; // the long parameters between the two
+    for (UINT position = 1; position < last; ++position) {
+        if (!LongArgument(params->rgvarg[velt::ArgumentIndex(*params, position)], &numbers[position - 1]))
+            return refuse(position, DISP_E_TYPEMISMATCH);
+    }
+    velt::LongResultArgument out(params->rgvarg[velt::ArgumentIndex(*params, last)]);
+    if (FAILED(out.Status()))
+        return refuse(last, out.Status());
+    HRESULT hr = E_UNEXPECTED;
+    switch (id) {
+    case kDispSetPassword: hr = SetPassword(text.Get(), numbers[0], numbers[1], out.Get()); break;
+    case kDispChangePassword: hr = ChangePassword(text.Get(), numbers[0], out.Get()); break;
+    case kDispIsLegalChar: hr = IsLegalChar(text.Get(), out.Get()); break;
+    case kDispCreatePasswordFile: hr = CreatePasswordFile(text.Get(), out.Get()); break;
+    default: break;
+    }
+    if (SUCCEEDED(hr))
+        out.Store();
+    return hr;
 }
 
 // SetPolicy([in] UserPolicy UserPolicy, long* pErrorCode)

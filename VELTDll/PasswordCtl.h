@@ -102,6 +102,7 @@ private:
     HRESULT LoadTypeInfo();
     HRESULT InvokeGetCTLStatus(DISPPARAMS* params, UINT* argError);
     HRESULT InvokeSetPolicy(DISPPARAMS* params, UINT* argError);
+    HRESULT InvokeWithPassword(DISPID id, DISPPARAMS* params, UINT* argError);
     void ActivateUsKeyboard();
 
     Inner m_inner{*this};

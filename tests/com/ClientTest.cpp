@@ -256,6 +256,116 @@ TEST_F(ComClient, DispatchNamesAndPlainMethods)
     EXPECT_EQ(viaDispatch, viaTable);
 }
 
+// The methods that take a password are unpacked by the library itself (the
+// platform's invoke would leave copies of the text): they take the argument
+// forms late-bound callers use, as the other methods do.
+TEST_F(ComClient, DispatchPasswordMethodsTakeTheUsualArgumentForms)
+{
+    Com<IDispatch> dispatch;
+    ASSERT_EQ(control->QueryInterface(IID_IDispatch, dispatch.Out()), S_OK);
+    BSTR ascii = SysAllocString(L"a");
+    BSTR accented = SysAllocString(L"\x00E9");
+    LONG legal = -1;
+    VARIANT holder; // what a script's variable is: a VARIANT passed by reference
+    VariantInit(&holder);
+
+    enum class Text { Value, Reference, InVariant, Number };
+    enum class Out { Long, Variant, ByValue, WrongType };
+    struct Row {
+        const char* name;
+        BSTR text;
+        Text textForm;
+        Out outForm;
+        bool named;
+        HRESULT hr;
+        LONG legal;
+    };
+    const Row rows[] = {
+        {"plain", ascii, Text::Value, Out::Long, false, S_OK, 1},
+        {"not legal", accented, Text::Value, Out::Long, false, S_OK, 0},
+        {"text by reference", accented, Text::Reference, Out::Long, false, S_OK, 0},
+        {"text in a VARIANT by reference", ascii, Text::InVariant, Out::Long, false, S_OK, 1},
+        {"a number as text", nullptr, Text::Number, Out::Long, false, S_OK, 1},
+        {"result in a VARIANT", accented, Text::Value, Out::Variant, false, S_OK, 0},
+        {"result by value", ascii, Text::Value, Out::ByValue, false, S_OK, -1},
+        {"named arguments", ascii, Text::Value, Out::Long, true, S_OK, 1},
+        {"result of another type", ascii, Text::Value, Out::WrongType, false, DISP_E_TYPEMISMATCH, -1},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        legal = -1;
+        VariantClear(&holder);
+        VARIANT text, out, inner;
+        VariantInit(&text);
+        VariantInit(&out);
+        VariantInit(&inner);
+        BSTR textRef = r.text;
+        switch (r.textForm) {
+        case Text::Value: V_VT(&text) = VT_BSTR; V_BSTR(&text) = r.text; break;
+        case Text::Reference: V_VT(&text) = VT_BSTR | VT_BYREF; V_BSTRREF(&text) = &textRef; break;
+        case Text::InVariant:
+            V_VT(&inner) = VT_BSTR;
+            V_BSTR(&inner) = r.text;
+            V_VT(&text) = VT_VARIANT | VT_BYREF;
+            V_VARIANTREF(&text) = &inner;
+            break;
+        case Text::Number: V_VT(&text) = VT_I4; V_I4(&text) = 5; break;
+        }
+        switch (r.outForm) {
+        case Out::Long: V_VT(&out) = VT_I4 | VT_BYREF; V_I4REF(&out) = &legal; break;
+        case Out::Variant: V_VT(&out) = VT_VARIANT | VT_BYREF; V_VARIANTREF(&out) = &holder; break;
+        case Out::ByValue: V_VT(&out) = VT_I4; V_I4(&out) = 0; break;
+        case Out::WrongType: V_VT(&out) = VT_BSTR | VT_BYREF; V_BSTRREF(&out) = &textRef; break;
+        }
+        // Positional arguments go last first; named ones in any order.
+        VARIANT args[2] = {out, text};
+        DISPID names[2] = {1, 0};
+        DISPPARAMS params = {args, r.named ? names : nullptr, 2, r.named ? 2u : 0u};
+        UINT argError = 99;
+        EXPECT_EQ(dispatch->Invoke(15, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, &argError), r.hr);
+        if (r.outForm == Out::Variant) {
+            EXPECT_EQ(V_VT(&holder), VT_I4);
+            EXPECT_EQ(V_I4(&holder), r.legal);
+        } else {
+            EXPECT_EQ(legal, r.legal);
+        }
+        if (FAILED(r.hr)) {
+            EXPECT_EQ(argError, 0u) << "the result argument";
+        }
+    }
+
+    // SetPassword with its two flags as texts, as a script may pass them:
+    // converted, and the result reaches the caller as through the table.
+    LONG init = -1;
+    ASSERT_EQ(control->Init(&init), S_OK);
+    LONG code = -1;
+    VARIANT args[4];
+    for (VARIANT& v : args)
+        VariantInit(&v);
+    V_VT(&args[0]) = VT_I4 | VT_BYREF;
+    V_I4REF(&args[0]) = &code;
+    V_VT(&args[1]) = VT_BSTR;
+    V_BSTR(&args[1]) = SysAllocString(L"0"); // bIsUser
+    V_VT(&args[2]) = VT_BSTR;
+    V_BSTR(&args[2]) = SysAllocString(L"0"); // bCheckSetHddPW
+    V_VT(&args[3]) = VT_BSTR;
+    V_BSTR(&args[3]) = SysAllocString(L"boss1");
+    DISPPARAMS params = {args, nullptr, 4, 0};
+    EXPECT_EQ(dispatch->Invoke(3, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(code, 103);
+    EXPECT_NE(machine.State().supervisor, std::nullopt);
+    V_VT(&args[2]) = VT_DISPATCH; // no number
+    V_DISPATCH(&args[2]) = nullptr;
+    UINT argError = 99;
+    EXPECT_EQ(dispatch->Invoke(3, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, &argError),
+              DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(argError, 2u);
+    for (int i : {1, 3})
+        VariantClear(&args[i]);
+    SysFreeString(ascii);
+    SysFreeString(accented);
+}
+
 TEST_F(ComClient, DispatchCarriesTheRecords)
 {
     Com<IDispatch> dispatch;

@@ -12,6 +12,7 @@
 #include <cwchar>
 #include <thread>
 
+#include "EnginePlatform.h"
 #include "NotebookCertify.h"
 #include "NotebookSupport.h"
 #include "OrnPwChkDialog.h"
@@ -240,6 +241,33 @@ TEST(Library, VerificationTextsReachTheDialogInTheAnsiCodePage)
     if (!IsEnglish()) {
         EXPECT_NE(Entry(L"VELTDll.dll", 3560), L"Verification error.  Input correct password.");
     }
+}
+
+// The engine's own ANSI-to-OEM conversion (which wipes its temporary copy)
+// gives what the platform's conversion gives, for every byte of this
+// language's code pages. (Double-byte sequences do not compare fairly here:
+// Wine's conversion reads one UTF-16 unit per byte, past what it converted.)
+TEST(Library, AnsiToOemGivesWhatThePlatformGives)
+{
+    EnginePlatform platform;
+    std::vector<std::string> texts;
+    for (int b = 1; b < 256; ++b)
+        texts.push_back(std::string(1, static_cast<char>(b)));
+    std::string all;
+    for (int b = 0x20; b < 256; ++b)
+        all += static_cast<char>(b);
+    if (MultiByteToWideChar(CP_ACP, 0, all.data(), static_cast<int>(all.size()), nullptr, 0) ==
+        static_cast<int>(all.size()))
+        texts.push_back(all); // a single-byte code page: the whole row at once
+    int differ = 0;
+    for (const std::string& text : texts) {
+        std::string ours = text, theirs = text;
+        platform.AnsiToOem(ours.data(), static_cast<DWORD>(ours.size()));
+        CharToOemBuffA(theirs.data(), theirs.data(), static_cast<DWORD>(theirs.size()));
+        if (ours != theirs && ++differ <= 5)
+            ADD_FAILURE() << "ANSI " << Hex(text) << ": " << Hex(ours) << " instead of " << Hex(theirs);
+    }
+    EXPECT_EQ(differ, 0) << "of " << texts.size() << " texts in code pages " << GetACP() << "/" << GetOEMCP();
 }
 
 // The launcher's three questions, each in this language.

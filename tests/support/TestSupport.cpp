@@ -434,6 +434,48 @@ DWORD Child::Wait(DWORD timeoutMs)
     return code;
 }
 
+bool SaveDialogsCanOpen()
+{
+    const HWND combo =
+        CreateWindowExW(0, L"ComboBox", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    if (combo == nullptr)
+        return false;
+    DestroyWindow(combo);
+    return true;
+}
+
+namespace {
+
+BOOL CALLBACK SaveDialogCandidate(HWND hwnd, LPARAM self)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[16] = {};
+    GetClassNameW(hwnd, cls, 16);
+    if (pid != GetCurrentProcessId() || std::wstring(cls) != L"#32770" || !IsWindowVisible(hwnd))
+        return TRUE;
+    auto* driver = reinterpret_cast<SaveDialogDriver*>(self);
+    HWND field = GetDlgItem(hwnd, 0x47C); // the file-name combo of the explorer style
+    if (field == nullptr)
+        field = GetDlgItem(hwnd, 0x480); // the plain edit of the older style
+    if (field == nullptr)
+        return TRUE;
+    SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(driver->path.c_str()));
+    SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hwnd, IDOK)));
+    driver->typed = true;
+    return FALSE;
+}
+
+} // namespace
+
+void SaveDialogDriver::Run()
+{
+    for (int i = 0; i < 400 && !typed; ++i) {
+        EnumWindows(&SaveDialogCandidate, reinterpret_cast<LPARAM>(this));
+        Sleep(50);
+    }
+}
+
 bool EditControlsTakeText()
 {
     static const bool works = [] {

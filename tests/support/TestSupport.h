@@ -41,6 +41,19 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes);
 // a test that types into a real dialog skips there, saying so.
 bool EditControlsTakeText();
 
+// Whether this process can open the system's save dialog: its file-name
+// field is a combo box, and Wine 8's WoW64 mode cannot create one for a
+// 32-bit program, so the dialog ends at once there.
+bool SaveDialogsCanOpen();
+
+// Finds the save dialog this process shows, types a path into its file-name
+// field and confirms it, as a person would. Run() waits up to 20 s for it.
+struct SaveDialogDriver {
+    std::wstring path;
+    bool typed = false;
+    void Run();
+};
+
 // Copies a program from BuildBinFolder() into a folder; returns the new path.
 std::wstring CopyProgram(const std::wstring& name, const std::wstring& folder);
 
