@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "JsonText.h"
 #include "ResultCodes.h"
 #include "VELTDll_h.h"
@@ -36,24 +37,6 @@ const char kUsageText[] =
     "  memo                             save a password to a text file chosen in a dialog\n"
     "The current password is never asked for here: the verification dialog asks when needed.\n"
     "Exit code: 0 success, 1 the operation reported a failure code, 2 usage, 3 the control could not be used.\n";
-
-struct Options {
-    bool json = false;
-    bool passwordStdin = false;
-    std::wstring dll;
-    std::vector<std::wstring> args; // the command and its arguments
-};
-
-std::string Utf8(const std::wstring& text)
-{
-    if (text.empty())
-        return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
 
 std::string Hex(HRESULT hr)
 {
@@ -273,26 +256,23 @@ HRESULT CreateFromLibrary(const std::wstring& dll, IPasswordCtl** control, std::
     return hr;
 }
 
-struct PolicyField {
-    const char* name;
-    INT UserPolicy::*field;
+// The record's fields in the order of kPolicyFieldNames.
+INT UserPolicy::*const kPolicyMembers[] = {
+    &UserPolicy::nPermitSetUPass,   &UserPolicy::nPermitDelUPass,    &UserPolicy::nPermitChgUPass,
+    &UserPolicy::nPermitOpenQSS,    &UserPolicy::nPermitUpdateBIOS,  &UserPolicy::nPermitSetDelHPass,
+    &UserPolicy::nPermitChgHPass,   &UserPolicy::nPermitOnOffTpm,    &UserPolicy::nPermitOwnClrTpm,
 };
-const PolicyField kPolicyFields[] = {
-    {"nPermitSetUPass", &UserPolicy::nPermitSetUPass},       {"nPermitDelUPass", &UserPolicy::nPermitDelUPass},
-    {"nPermitChgUPass", &UserPolicy::nPermitChgUPass},       {"nPermitOpenQSS", &UserPolicy::nPermitOpenQSS},
-    {"nPermitUpdateBIOS", &UserPolicy::nPermitUpdateBIOS},   {"nPermitSetDelHPass", &UserPolicy::nPermitSetDelHPass},
-    {"nPermitChgHPass", &UserPolicy::nPermitChgHPass},       {"nPermitOnOffTpm", &UserPolicy::nPermitOnOffTpm},
-    {"nPermitOwnClrTpm", &UserPolicy::nPermitOwnClrTpm},
-};
+static_assert(sizeof kPolicyMembers / sizeof kPolicyMembers[0] == kPolicyFieldCount);
 
 void ShowPolicy(Report& report, const UserPolicy& policy)
 {
     JsonObject json;
     std::string words = "user policy:";
-    for (const PolicyField& f : kPolicyFields) {
-        json.Number(f.name, policy.*f.field);
-        const int v = policy.*f.field;
-        words += std::string("\n  ") + f.name + " = " + std::to_string(v) +
+    for (std::size_t i = 0; i < kPolicyFieldCount; ++i) {
+        const char* name = kPolicyFieldNames[i];
+        const int v = policy.*kPolicyMembers[i];
+        json.Number(name, v);
+        words += std::string("\n  ") + name + " = " + std::to_string(v) +
                  (v == 1 ? " (granted)" : v == 0 ? " (not granted)" : v == 2 ? " (not offered)" : "");
     }
     report.Value("policy", json.Str(), words);
@@ -355,72 +335,6 @@ int Status(IPasswordCtl* control, Report& report)
     if (report.Code(Operation::GetPolicy, code))
         ShowPolicy(report, policy);
     return report.Ok() ? kOk : kFailed;
-}
-
-bool Has(const std::vector<std::wstring>& args, const wchar_t* flag)
-{
-    for (const auto& a : args)
-        if (a == flag)
-            return true;
-    return false;
-}
-
-// --user or --supervisor: 1, 0, or -1 when neither or both.
-int Panel(const std::vector<std::wstring>& args)
-{
-    const bool user = Has(args, L"--user"), supervisor = Has(args, L"--supervisor");
-    return user == supervisor ? -1 : user ? 1 : 0;
-}
-
-// The command's shape, checked before the control is made: a mistyped
-// command must not cost a start-up and a verification dialog.
-std::string Validate(const std::vector<std::wstring>& args)
-{
-    const std::wstring& command = args[0];
-    const std::vector<std::wstring> rest(args.begin() + 1, args.end());
-    const auto only = [&](std::initializer_list<const wchar_t*> allowed) {
-        for (const auto& a : rest) {
-            bool known = false;
-            for (const wchar_t* ok : allowed)
-                known = known || a == ok;
-            if (!known)
-                return false;
-        }
-        return true;
-    };
-    if (command == L"status" || command == L"check-chars" || command == L"memo")
-        return rest.empty() ? "" : "this command takes no arguments";
-    if (command == L"set" || command == L"change" || command == L"delete") {
-        const bool hdd = Has(rest, L"--hdd");
-        if (!only({L"--user", L"--supervisor", L"--hdd"}) || Panel(rest) < 0 ||
-            (hdd && (command != L"set" || Panel(rest) != 1)))
-            return "say --user or --supervisor (--hdd only with set --user)";
-        return "";
-    }
-    if (command == L"owner") {
-        if ((rest.size() == 1 && rest[0] == L"get") || (rest.size() == 2 && rest[0] == L"set"))
-            return "";
-        return "owner get | owner set TEXT";
-    }
-    if (command == L"policy") {
-        if (rest.size() == 1 && rest[0] == L"get")
-            return "";
-        if (rest.size() < 2 || rest[0] != L"set")
-            return "policy get | policy set NAME=0|1|2 ...";
-        for (std::size_t i = 1; i < rest.size(); ++i) {
-            const std::string assignment = Utf8(rest[i]);
-            const auto eq = assignment.find('=');
-            bool known = false;
-            for (const PolicyField& f : kPolicyFields)
-                known = known || (eq != std::string::npos && assignment.compare(0, eq, f.name) == 0 &&
-                                  std::strlen(f.name) == eq);
-            const std::string value = eq == std::string::npos ? "" : assignment.substr(eq + 1);
-            if (!known || (value != "0" && value != "1" && value != "2"))
-                return "policy set takes NAME=0|1|2 with NAME one of the record's fields: " + assignment;
-        }
-        return "";
-    }
-    return "unknown command; see pwctl --help";
 }
 
 int Run(const Options& options, IPasswordCtl* control, Report& report)
@@ -489,17 +403,13 @@ int Run(const Options& options, IPasswordCtl* control, Report& report)
             return kFailed;
         for (std::size_t i = 1; i < rest.size(); ++i) {
             const std::string assignment = Utf8(rest[i]);
-            const auto eq = assignment.find('=');
-            const PolicyField* field = nullptr;
-            for (const PolicyField& f : kPolicyFields)
-                if (eq != std::string::npos && assignment.compare(0, eq, f.name) == 0 && std::strlen(f.name) == eq)
-                    field = &f;
-            const std::string value = eq == std::string::npos ? "" : assignment.substr(eq + 1);
-            if (field == nullptr || (value != "0" && value != "1" && value != "2")) {
+            std::size_t field = 0;
+            int value = 0;
+            if (!ParsePolicyAssignment(assignment, field, value)) {
                 report.Error("policy set takes NAME=0|1|2 with NAME one of the record's fields: " + assignment);
                 return kUsage;
             }
-            policy.*field->field = value[0] - '0';
+            policy.*kPolicyMembers[field] = value;
         }
         control->SetPolicy(policy, &code);
         return report.Code(Operation::SetPolicy, code) ? kOk : kFailed;
@@ -554,27 +464,15 @@ int Run(const Options& options, IPasswordCtl* control, Report& report)
 int wmain(int argc, wchar_t** argv)
 {
     Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::wstring arg = argv[i];
-        if (options.args.empty() && arg == L"--json")
-            options.json = true;
-        else if (options.args.empty() && arg == L"--password-stdin")
-            options.passwordStdin = true;
-        else if (options.args.empty() && arg == L"--dll" && i + 1 < argc)
-            options.dll = argv[++i];
-        else if (options.args.empty() && (arg == L"--help" || arg == L"-h")) {
-            std::fputs(kUsageText, stdout);
-            return kOk;
-        } else if (arg == L"--password-stdin")
-            options.passwordStdin = true;
-        else if (arg == L"--json")
-            options.json = true;
-        else
-            options.args.push_back(arg);
-    }
-    if (options.args.empty()) {
+    switch (ParseCommandLine(std::vector<std::wstring>(argv + 1, argv + argc), options)) {
+    case Parsed::Help:
+        std::fputs(kUsageText, stdout);
+        return kOk;
+    case Parsed::Usage:
         std::fputs(kUsageText, stderr);
         return kUsage;
+    case Parsed::Run:
+        break;
     }
 
     Report report(options.json);
