@@ -23,16 +23,6 @@ std::wstring FullPath(const std::wstring& path)
     return n > 0 && n < MAX_PATH * 2 ? std::wstring(buffer, n) : path;
 }
 
-std::wstring Widen(const std::string& utf8)
-{
-    if (utf8.empty())
-        return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), n);
-    return text;
-}
-
 // One lock per state file, shared by every process and library.
 std::wstring MutexName(const std::wstring& path)
 {
@@ -138,7 +128,7 @@ void CMachineAccess::Journal(const std::string& line)
 {
     std::wstring path = Variable(kJournalFileVariable);
     if (path.empty())
-        path = Widen(m_state.journal);
+        path = WideOf(m_state.journal, CP_UTF8);
     if (path.empty())
         return;
     const bool relative = !(path.size() > 1 && (path[1] == L':' || (path[0] == L'\\' && path[1] == L'\\')));
@@ -150,9 +140,19 @@ void CMachineAccess::Journal(const std::string& line)
     WriteAll(path, text + "\r\n", true);
 }
 
+std::wstring WideOf(const std::string& text, unsigned codePage)
+{
+    if (text.empty())
+        return {};
+    const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
 std::string AnsiFromUtf8(const std::string& utf8)
 {
-    const std::wstring wide = Widen(utf8);
+    const std::wstring wide = WideOf(utf8, CP_UTF8);
     if (wide.empty())
         return {};
     const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);

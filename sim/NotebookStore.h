@@ -50,6 +50,8 @@ private:
     std::string m_error;
 };
 
+// A narrow text of a code page (CP_UTF8, CP_ACP, ...) as UTF-16.
+std::wstring WideOf(const std::string& text, unsigned codePage);
 // ANSI text of the thread's code page from the state file's UTF-8.
 std::string AnsiFromUtf8(const std::string& utf8);
 // Scan codes of an ANSI text the way the engine derives them: OEM copy,

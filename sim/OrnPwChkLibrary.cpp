@@ -41,19 +41,6 @@ std::string Ansi(const std::wstring& wide)
     return text;
 }
 
-// The engine's texts arrive in the ANSI code page; they are widened here
-// rather than by the A window functions, which in a 32-bit process under
-// Wine's WoW64 mode decode with the host's UTF-8 instead of the code page.
-std::wstring WideOfAnsi(const std::string& ansi)
-{
-    if (ansi.empty())
-        return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), text.data(), n);
-    return text;
-}
-
 sim::Passcode PasscodeOfAnsi(const std::string& ansi, bool class21)
 {
     std::vector<std::uint8_t> codes = sim::win::ScanCodesOf(ansi);
@@ -189,9 +176,12 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         context = reinterpret_cast<DialogContext*>(lParam);
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         g_dialog = dialog;
-        SetWindowTextW(dialog, WideOfAnsi(context->caption).c_str());
-        SetDlgItemTextW(dialog, IDC_CERTIFY_PROMPT, WideOfAnsi(context->prompt).c_str());
-        SetDlgItemTextW(dialog, IDCANCEL, WideOfAnsi(context->cancel).c_str());
+        // The engine's texts arrive in the ANSI code page; they are widened here
+        // rather than by the A window functions, which in a 32-bit process under
+        // Wine's WoW64 mode decode with the host's UTF-8 instead of the code page.
+        SetWindowTextW(dialog, sim::win::WideOf(context->caption, CP_ACP).c_str());
+        SetDlgItemTextW(dialog, IDC_CERTIFY_PROMPT, sim::win::WideOf(context->prompt, CP_ACP).c_str());
+        SetDlgItemTextW(dialog, IDCANCEL, sim::win::WideOf(context->cancel, CP_ACP).c_str());
         SendDlgItemMessageW(dialog, IDC_CERTIFY_PASSWORD, EM_LIMITTEXT, 50, 0);
         SetForegroundWindow(dialog);
         SetFocus(GetDlgItem(dialog, IDC_CERTIFY_PASSWORD));
@@ -216,7 +206,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
                 EndDialog(dialog, IDABORT);
                 break;
             case sim::CVerifyJudge::Verdict::Retry:
-                SetDlgItemTextW(dialog, IDC_CERTIFY_MESSAGE, WideOfAnsi(context->retry).c_str());
+                SetDlgItemTextW(dialog, IDC_CERTIFY_MESSAGE, sim::win::WideOf(context->retry, CP_ACP).c_str());
                 SetFocus(GetDlgItem(dialog, IDC_CERTIFY_PASSWORD));
                 break;
             }
