@@ -80,6 +80,14 @@ std::string Validate(const std::vector<std::wstring>& args)
             return "say --user or --supervisor (--hdd only with set --user)";
         return "";
     }
+    if (command == L"export")
+        return rest.size() == 1 && !rest[0].empty() ? "" : "export FILE";
+    if (command == L"apply") {
+        const bool dryRun = Has(rest, L"--dry-run");
+        if (rest.size() == (dryRun ? 2u : 1u) && rest[0] != L"--dry-run" && !rest[0].empty())
+            return "";
+        return "apply FILE [--dry-run]";
+    }
     if (command == L"owner") {
         if ((rest.size() == 1 && rest[0] == L"get") || (rest.size() == 2 && rest[0] == L"set"))
             return "";

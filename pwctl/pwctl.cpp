@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "FleetSettings.h"
 #include "JsonText.h"
 #include "ResultCodes.h"
 #include "VELTDll_h.h"
@@ -35,8 +36,12 @@ const char kUsageText[] =
     "  policy get | policy set NAME=0|1|2 ...   read or write the user policy (2 leaves a field alone)\n"
     "  check-chars                      which characters of a password the firmware prompt can type\n"
     "  memo                             save a password to a text file chosen in a dialog\n"
+    "  export FILE                      write the owner string and user policy (and, for inventory, which\n"
+    "                                   passwords are registered and the HDD password state) as JSON\n"
+    "  apply FILE [--dry-run]           bring the owner string and user policy to the file's values\n"
     "The current password is never asked for here: the verification dialog asks when needed.\n"
-    "Exit code: 0 success, 1 the operation reported a failure code, 2 usage, 3 the control could not be used.\n";
+    "Exit code: 0 success, 1 the operation reported a failure code, 2 usage or a bad file, 3 the control\n"
+    "could not be used.\n";
 
 std::string Hex(HRESULT hr)
 {
@@ -296,6 +301,15 @@ void ShowPanel(Report& report, const char* key, const char* title, const CTLStat
     report.Value(key, json.Str(), words);
 }
 
+// What a panel shows of its password: delete and change are offered only for
+// a registered password, set only for a missing one.
+std::string PasswordWord(const CTLStatus& panel)
+{
+    if (panel.IsDeletePassButtonEnabled || panel.IsChangePassButtonEnabled)
+        return "registered";
+    return panel.IsSetPassButtonEnabled ? "not registered" : "not shown";
+}
+
 int Status(IPasswordCtl* control, Report& report)
 {
     CTLStatus user{}, supervisor{};
@@ -304,14 +318,7 @@ int Status(IPasswordCtl* control, Report& report)
     ShowPanel(report, "userPanel", "user panel", user, true);
     ShowPanel(report, "supervisorPanel", "supervisor panel", supervisor, false);
 
-    // What the panels show of the registered passwords: delete and change
-    // are offered only for a registered password, set only for a missing one.
-    const bool userShown = user.IsDeletePassButtonEnabled || user.IsChangePassButtonEnabled;
-    const bool supervisorShown = supervisor.IsDeletePassButtonEnabled || supervisor.IsChangePassButtonEnabled;
-    const std::string userWord = userShown ? "registered" : user.IsSetPassButtonEnabled ? "not registered" : "not shown";
-    const std::string supervisorWord = supervisorShown                       ? "registered"
-                                       : supervisor.IsSetPassButtonEnabled ? "not registered"
-                                                                           : "not shown";
+    const std::string userWord = PasswordWord(user), supervisorWord = PasswordWord(supervisor);
     report.Value("passwords", JsonObject().Text("user", userWord).Text("supervisor", supervisorWord).Str(),
                  "passwords:  user " + userWord + ", supervisor " + supervisorWord);
 
@@ -337,13 +344,164 @@ int Status(IPasswordCtl* control, Report& report)
     return report.Ok() ? kOk : kFailed;
 }
 
-int Run(const Options& options, IPasswordCtl* control, Report& report)
+bool ReadWholeFile(const std::wstring& path, std::string& text)
+{
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    char buffer[4096];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0) {
+        text.append(buffer, got);
+        if (text.size() > (1u << 20)) { // no settings file is this large
+            ok = false;
+            break;
+        }
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+std::wstring Utf16(const std::string& utf8)
+{
+    if (utf8.empty())
+        return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+// The owner string and user policy as the machine holds them; a field whose
+// read failed stays empty, and `failure` names it.
+Settings ReadSettings(IPasswordCtl* control, std::string& failure)
+{
+    Settings machine;
+    LONG code = 0;
+    BSTR owner = nullptr;
+    control->GetOwnerString(&owner, &code);
+    if (Describe(Operation::GetOwner, code).success)
+        machine.owner = Utf8(owner ? std::wstring(owner, SysStringLen(owner)) : std::wstring());
+    else
+        failure = "ownerString: the read failed: " + Describe(Operation::GetOwner, code).text;
+    SysFreeString(owner);
+    UserPolicy policy{};
+    control->GetPolicyStatus(&policy, &code);
+    if (Describe(Operation::GetPolicy, code).success) {
+        for (std::size_t i = 0; i < kPolicyFieldCount; ++i)
+            machine.policy[i] = policy.*kPolicyMembers[i];
+    } else {
+        failure = "userPolicy: the read failed: " + Describe(Operation::GetPolicy, code).text;
+    }
+    return machine;
+}
+
+int Export(IPasswordCtl* control, Report& report, const std::wstring& path)
+{
+    std::string failure;
+    const Settings machine = ReadSettings(control, failure);
+    CTLStatus user{}, supervisor{};
+    control->GetCTLStatus(1, &user);
+    control->GetCTLStatus(0, &supervisor);
+    Inventory inventory{PasswordWord(supervisor), PasswordWord(user)};
+    LONG support = 0, enable = 0, code = 0;
+    control->IsSuppordHdd(&support, &enable, &code);
+    inventory.hddSupported = support != 0;
+    inventory.hddEnabled = enable != 0;
+    const std::string text = SettingsText(machine, inventory);
+
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    const bool ok = file != INVALID_HANDLE_VALUE &&
+                    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                    written == text.size();
+    const DWORD error = GetLastError();
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    if (!ok) {
+        report.Error("cannot write " + Utf8(path) + " (error " + std::to_string(error) + ")");
+        return kFailed;
+    }
+    if (!failure.empty()) {
+        report.Error(failure);
+        return kFailed;
+    }
+    report.Value("exported", JsonString(Utf8(path)), "exported to " + Utf8(path));
+    return kOk;
+}
+
+int Apply(IPasswordCtl* control, Report& report, const Settings& file, bool dryRun)
+{
+    std::string failure;
+    const Settings machine = ReadSettings(control, failure);
+    if (!failure.empty()) {
+        report.Error(failure);
+        return kFailed;
+    }
+    const std::vector<Change> changes = PlanChanges(machine, file);
+    std::string words = changes.empty() ? "nothing to change: the machine matches the file" : "";
+    std::string json = "[";
+    for (const Change& c : changes) {
+        words += std::string(words.empty() ? "" : "\n") + (dryRun ? "would change " : "change ") + c.field + ": " +
+                 c.before + " -> " + c.after;
+        json += std::string(json.size() > 1 ? "," : "") +
+                JsonObject().Text("field", c.field).Raw("before", c.before).Raw("after", c.after).Str();
+    }
+    report.Value(dryRun ? "wouldChange" : "changes", json + "]", words);
+    if (dryRun || changes.empty())
+        return kOk;
+
+    LONG code = 0;
+    if (file.owner && machine.owner != file.owner) {
+        const std::wstring owner = Utf16(*file.owner);
+        BSTR text = SysAllocStringLen(owner.data(), static_cast<UINT>(owner.size()));
+        control->SetOwnerString(text, &code);
+        SysFreeString(text);
+        if (!Describe(Operation::SetOwner, code).success) {
+            report.Error("ownerString: the write failed: " + Describe(Operation::SetOwner, code).text + " (code " +
+                         std::to_string(code) + ")");
+            return kFailed;
+        }
+    }
+    std::string policyFields;
+    UserPolicy policy{};
+    for (std::size_t i = 0; i < kPolicyFieldCount; ++i) {
+        policy.*kPolicyMembers[i] = *machine.policy[i];
+        const std::optional<int>& wanted = file.policy[i];
+        if (wanted && *wanted != 2 && *wanted != *machine.policy[i]) {
+            policy.*kPolicyMembers[i] = *wanted;
+            policyFields += std::string(policyFields.empty() ? "" : ", ") + kPolicyFieldNames[i];
+        }
+    }
+    if (!policyFields.empty()) {
+        control->SetPolicy(policy, &code);
+        if (!Describe(Operation::SetPolicy, code).success) {
+            report.Error("userPolicy (" + policyFields + "): the write failed: " +
+                         Describe(Operation::SetPolicy, code).text + " (code " + std::to_string(code) + ")");
+            return kFailed;
+        }
+    }
+    // Done when the machine reads back as the file says.
+    const std::vector<Change> left = PlanChanges(ReadSettings(control, failure), file);
+    if (!failure.empty() || !left.empty()) {
+        report.Error(!failure.empty() ? failure : left.front().field + ": reads back as " + left.front().before);
+        return kFailed;
+    }
+    return kOk;
+}
+
+int Run(const Options& options, IPasswordCtl* control, Report& report, const Settings& applied)
 {
     const std::wstring& command = options.args[0];
     const std::vector<std::wstring> rest(options.args.begin() + 1, options.args.end());
     LONG code = 0;
     if (command == L"status")
         return Status(control, report);
+    if (command == L"export")
+        return Export(control, report, rest[0]);
+    if (command == L"apply")
+        return Apply(control, report, applied, Has(rest, L"--dry-run"));
 
     if (command == L"set" || command == L"change" || command == L"delete") {
         const int isUser = Panel(rest);
@@ -482,6 +640,22 @@ int wmain(int argc, wchar_t** argv)
         report.Finish(commandName);
         return kUsage;
     }
+    // A settings file is read before anything else happens: a bad one
+    // changes nothing.
+    Settings applied;
+    if (options.args[0] == L"apply") {
+        std::string problem;
+        std::string text;
+        if (!ReadWholeFile(options.args[1], text))
+            problem = "cannot read " + Utf8(options.args[1]);
+        else if (!ParseSettings(text, applied, problem))
+            problem = Utf8(options.args[1]) + ": " + problem;
+        if (!problem.empty()) {
+            report.Error(problem);
+            report.Finish(commandName);
+            return kUsage;
+        }
+    }
     if (FAILED(CoInitialize(nullptr))) {
         report.Error("COM could not be initialised");
         report.Finish(commandName);
@@ -496,7 +670,7 @@ int wmain(int argc, wchar_t** argv)
     } else {
         LONG code = 0;
         control->Init(&code);
-        exitCode = report.Code(Operation::Init, code) ? Run(options, control, report) : kFailed;
+        exitCode = report.Code(Operation::Init, code) ? Run(options, control, report, applied) : kFailed;
         control->Release();
     }
     report.Finish(commandName);

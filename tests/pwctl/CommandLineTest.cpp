@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "CommandLine.h"
+#include "FleetSettings.h"
 #include "JsonText.h"
 
 using namespace pwctl;
@@ -96,4 +97,41 @@ TEST(PwctlJson, StringsAreAlwaysWellFormedUtf8)
     };
     for (const auto& [text, json] : rows)
         EXPECT_EQ(JsonString(text), json);
+}
+
+TEST(PwctlFleetSettings, ExportedTextReadsBackAndPlansOnlyDifferences)
+{
+    Settings machine;
+    machine.owner = "Asset \"7\"\r\n\xC3\xA9";
+    for (std::size_t i = 0; i < kPolicyFieldCount; ++i)
+        machine.policy[i] = static_cast<int>(i % 3);
+    const std::string text = SettingsText(machine, {"registered", "not shown", true, false});
+    Settings read;
+    std::string problem;
+    ASSERT_TRUE(ParseSettings(text, read, problem)) << problem << "\n" << text;
+    EXPECT_EQ(read.owner, machine.owner);
+    EXPECT_EQ(read.policy, machine.policy);
+    EXPECT_TRUE(PlanChanges(machine, read).empty());
+
+    // Only what differs, in order; a 2 in the file ("not offered") changes nothing.
+    Settings other = machine;
+    other.owner = "old";
+    other.policy[0] = 1; // the file says 0
+    other.policy[2] = 0; // the file says 2
+    const std::vector<Change> changes = PlanChanges(other, read);
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes[0].field, "ownerString");
+    EXPECT_EQ(changes[0].before, "\"old\"");
+    EXPECT_EQ(changes[1].field, "userPolicy.nPermitSetUPass");
+    EXPECT_EQ(changes[1].before + " -> " + changes[1].after, "1 -> 0");
+
+    // A file may carry any subset; what it leaves out stays as it is.
+    ASSERT_TRUE(ParseSettings(R"({"userPolicy": {"nPermitOpenQSS": 1}})", read, problem)) << problem;
+    EXPECT_EQ(read.owner, std::nullopt);
+    EXPECT_EQ(read.policy[3], 1);
+    EXPECT_EQ(read.policy[0], std::nullopt);
+    EXPECT_FALSE(ParseSettings(R"({"userPolicy": {"nPermitOpenQSS": 1.5}})", read, problem));
+    EXPECT_NE(problem.find("userPolicy.nPermitOpenQSS"), std::string::npos) << problem;
+    EXPECT_FALSE(ParseSettings("{\"ownerString\": \"a\xE9\"}", read, problem)) << "not UTF-8";
+    EXPECT_FALSE(ParseSettings(R"({"inventory": 3})", read, problem));
 }

@@ -105,3 +105,94 @@ TEST(Pwctl, FailuresAreExplained)
     EXPECT_EQ(r.exitCode, 3u);
     EXPECT_TRUE(Has(r.err, "--dll: cannot load")) << r.err;
 }
+
+// Fleet settings: a machine's settings exported and applied to a second
+// machine make the two match; apply writes only what differs, and a dry run,
+// a bad file or a failing write behave as IT staff rely on.
+TEST(PwctlFleet, ExportThenApplyMakesTwoMachinesMatch)
+{
+    // Writing the user policy takes supervisor rights: each run of pwctl
+    // proves them once, in the verification at start-up.
+    const auto answers = {sim::Typed("boss1"), sim::Typed("boss1"), sim::Typed("boss1"), sim::Typed("boss1"),
+                          sim::Typed("boss1"), sim::Typed("boss1"), sim::Typed("boss1"), sim::Typed("boss1")};
+    Host first(sim::CScenario().Class21().Supervisor("boss1").Answers(answers).Owner("Asset 7\r\nIT dept").UserPolicy(
+        0x0003002E));
+    const std::wstring file = first.notebook.Folder() + L"\\settings.json";
+    auto r = first.Pwctl(L"export " + Quote(file));
+    ASSERT_EQ(r.exitCode, 0u) << r.out << r.err;
+    const std::string exported = ReadBytes(file);
+    EXPECT_TRUE(Has(exported, "\"ownerString\": \"Asset 7\\r\\nIT dept\"")) << exported;
+    EXPECT_TRUE(Has(exported, "\"nPermitSetUPass\": ")) << exported;
+    EXPECT_TRUE(Has(exported, "\"passwords\": {\"supervisor\": \"registered\"")) << exported;
+    EXPECT_FALSE(Has(exported, "boss1"));
+
+    Host second(sim::CScenario().Class21().Supervisor("boss1").Answers(answers).Owner("old text").UserPolicy(0));
+    const std::wstring copy = second.notebook.Folder() + L"\\settings.json";
+    WriteBytes(copy, exported);
+    const auto before = second.notebook.State();
+
+    // A dry run names every change and writes nothing.
+    r = second.Pwctl(L"apply " + Quote(copy) + L" --dry-run");
+    EXPECT_EQ(r.exitCode, 0u) << r.out << r.err;
+    EXPECT_TRUE(Has(r.out, "would change ownerString: \"old text\" -> \"Asset 7\\r\\nIT dept\"")) << r.out;
+    EXPECT_TRUE(Has(r.out, "would change userPolicy.")) << r.out;
+    EXPECT_EQ(second.notebook.State().owner, before.owner);
+    EXPECT_EQ(second.notebook.State().userPolicy, before.userPolicy);
+
+    r = second.Pwctl(L"apply " + Quote(copy));
+    EXPECT_EQ(r.exitCode, 0u) << r.out << r.err;
+    EXPECT_TRUE(Has(r.out, "change ownerString: ")) << r.out;
+    const std::wstring again = second.notebook.Folder() + L"\\after.json";
+    ASSERT_EQ(second.Pwctl(L"export " + Quote(again)).exitCode, 0u);
+    EXPECT_EQ(ReadBytes(again), exported) << "the second machine now exports what the first did";
+
+    // Idempotent: a second apply changes nothing and writes nothing.
+    second.notebook.ClearJournal();
+    r = second.Pwctl(L"apply " + Quote(copy));
+    EXPECT_EQ(r.exitCode, 0u) << r.out << r.err;
+    EXPECT_TRUE(Has(r.out, "nothing to change")) << r.out;
+}
+
+TEST(PwctlFleet, BadFilesAndFailingWritesChangeNothing)
+{
+    Host host(sim::CScenario().Class21().Owner("keep me").UserPolicy(0x0003002E));
+    const auto before = host.notebook.State();
+    const std::wstring file = host.notebook.Folder() + L"\\bad.json";
+    const std::pair<std::string, std::string> bad[] = {
+        {R"({"ownerString": "x", "colour": "blue"})", "colour: unknown field"},
+        {R"({"userPolicy": {"nPermitSetUPass": 3}})", "userPolicy.nPermitSetUPass: must be 0"},
+        {R"({"userPolicy": {"nPermitFly": 1}})", "userPolicy.nPermitFly: unknown field"},
+        {R"({"ownerString": 7})", "ownerString: must be a string"},
+        {R"({"supervisorPassword": "s3cret"})", "supervisorPassword: unknown field"},
+        {R"({"ownerString": "x",)", "not JSON"},
+        {"[1, 2]", "one JSON object"},
+    };
+    for (const auto& [text, message] : bad) {
+        WriteBytes(file, text);
+        const auto r = host.Pwctl(L"apply " + Quote(file));
+        EXPECT_EQ(r.exitCode, 2u) << text;
+        EXPECT_TRUE(Has(r.err, message)) << text << "\n" << r.err;
+        EXPECT_FALSE(Has(r.out, "init:")) << "the control is not even started for a bad file";
+    }
+    EXPECT_EQ(host.Pwctl(L"apply").exitCode, 2u);
+    EXPECT_EQ(host.Pwctl(L"apply " + Quote(file + L".missing")).exitCode, 2u);
+    EXPECT_EQ(host.notebook.State().owner, before.owner);
+    EXPECT_EQ(host.notebook.State().userPolicy, before.userPolicy);
+
+    // A write the firmware refuses (with supervisor rights proven, so that
+    // only the fault can refuse it): exit 1, and the message names the field.
+    const auto answers = {sim::Typed("boss1"), sim::Typed("boss1")};
+    Host policyFails(sim::CScenario().Class21().Supervisor("boss1").Answers(answers).UserPolicy(0x0003002E).Fault(
+        "request 0x0604 sub 0x0003 write fail forever"));
+    WriteBytes(file, R"({"userPolicy": {"nPermitOpenQSS": 0, "nPermitUpdateBIOS": 0}})");
+    auto r = policyFails.Pwctl(L"apply " + Quote(file));
+    EXPECT_EQ(r.exitCode, 1u) << r.out << r.err;
+    EXPECT_TRUE(Has(r.err, "userPolicy (nPermitOpenQSS, nPermitUpdateBIOS): the write failed")) << r.err;
+    EXPECT_EQ(policyFails.notebook.State().userPolicy, 0x0003002Eu);
+
+    Host ownerFails(sim::CScenario().Class21().Owner("keep me").Fault("hardware 0x0029 write fail forever"));
+    WriteBytes(file, R"({"ownerString": "new text"})");
+    r = ownerFails.Pwctl(L"apply " + Quote(file));
+    EXPECT_EQ(r.exitCode, 1u) << r.out << r.err;
+    EXPECT_TRUE(Has(r.err, "ownerString: the write failed")) << r.err;
+}
