@@ -116,9 +116,20 @@ void RemoveRegistration()
     }
 }
 
+// The release as it ships (setup.exe, SetupConfig.ini, the package), and a
+// next major release built only for the upgrade tests.
+std::wstring ReleaseFolder()
+{
+    return BuildBinFolder() + L"..\\package\\release\\";
+}
+std::wstring NextReleaseFolder()
+{
+    return BuildBinFolder() + L"..\\package\\next\\";
+}
+
 std::wstring PackagePath()
 {
-    return BuildBinFolder() + L"..\\package\\" PW_PACKAGE_NAME;
+    return ReleaseFolder() + PW_PACKAGE_NAME;
 }
 
 std::wstring InstallFolder()
@@ -211,4 +222,93 @@ TEST(SuitePackage, TheVirtualNotebookIsOffByDefault)
     EXPECT_TRUE(Exists(folder + L"VELTDll.dll"));
     EXPECT_FALSE(Exists(folder + L"QSCIEX.DLL"));
     EXPECT_EQ(Msiexec(L"/x " PW_PRODUCT_CODE L" /qn"), 0u);
+}
+
+namespace {
+
+// setup.exe of a release folder, silently; its exit code.
+DWORD SilentSetup(const std::wstring& folder)
+{
+    ProcessOptions options;
+    options.timeoutMs = 180000;
+    options.currentDirectory = folder;
+    const ProcessResult r = pwtest::Run(Quote(folder + L"setup.exe") + L" /S", options);
+    return r.started && !r.timedOut ? r.exitCode : 0xFFFFFFFF;
+}
+
+std::wstring HistoryValue()
+{
+    // A multi-string of one text, in the 64-bit view.
+    wchar_t value[260] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\NORVAK\\App", L"Firmware Password Manager",
+                     RRF_RT_REG_MULTI_SZ | 0x00010000, nullptr, value, &size) != ERROR_SUCCESS)
+        return L"(none)";
+    return value;
+}
+
+// The entries of the list of programs that name the suite.
+std::vector<std::wstring> ListedVersions()
+{
+    std::vector<std::wstring> versions;
+    HKEY uninstall = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", 0, KEY_READ,
+                      &uninstall) != ERROR_SUCCESS)
+        return versions;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(uninstall, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        wchar_t display[256] = {}, version[64] = {};
+        DWORD size = sizeof display;
+        if (RegGetValueW(uninstall, name, L"DisplayName", RRF_RT_REG_SZ, nullptr, display, &size) != ERROR_SUCCESS ||
+            std::wstring(display) != L"Firmware Password Manager")
+            continue;
+        size = sizeof version;
+        RegGetValueW(uninstall, name, L"DisplayVersion", RRF_RT_REG_SZ, nullptr, version, &size);
+        versions.emplace_back(version);
+    }
+    RegCloseKey(uninstall);
+    return versions;
+}
+
+} // namespace
+
+// The launcher of the shipped folder: a silent install from nothing, an
+// in-place upgrade to the next release, and the older release refused over
+// the newer one.
+TEST(SuiteRelease, SilentInstallUpgradeAndRefusedDowngrade)
+{
+    RemoveRegistration();
+    Msiexec(L"/x " PW_PRODUCT_CODE L" /qn");
+    Msiexec(L"/x " PW_NEXT_PRODUCT_CODE L" /qn");
+    const std::wstring folder = InstallFolder();
+
+    ASSERT_EQ(SilentSetup(ReleaseFolder()), 0u);
+    EXPECT_EQ(ListedVersions(), std::vector<std::wstring>{Widen(PW_PRODUCT_VERSION)});
+    EXPECT_EQ(UninstallValue(L"DisplayVersion"), Widen(PW_PRODUCT_VERSION));
+    EXPECT_EQ(HistoryValue(), Widen(PW_PRODUCT_VERSION));
+    EXPECT_TRUE(Exists(folder + L"VELTDll.dll"));
+    EXPECT_TRUE(Exists(folder + L"pwctl.exe"));
+    EXPECT_TRUE(Exists(folder + L"CloseDLN.exe"));
+
+    // The next release upgrades in place: one entry, the new version.
+    ASSERT_EQ(SilentSetup(NextReleaseFolder()), 0u);
+    EXPECT_EQ(ListedVersions(), std::vector<std::wstring>{Widen(PW_NEXT_PRODUCT_VERSION)});
+    EXPECT_EQ(HistoryValue(), Widen(PW_NEXT_PRODUCT_VERSION));
+    EXPECT_TRUE(Exists(folder + L"VELTDll.dll"));
+    const std::set<std::wstring> upgraded = Registration(folder);
+    EXPECT_FALSE(upgraded.empty());
+
+    // The older release over the newer one stops and changes nothing.
+    EXPECT_EQ(SilentSetup(ReleaseFolder()), 0x81000004u);
+    EXPECT_EQ(ListedVersions(), std::vector<std::wstring>{Widen(PW_NEXT_PRODUCT_VERSION)});
+    EXPECT_EQ(HistoryValue(), Widen(PW_NEXT_PRODUCT_VERSION));
+    EXPECT_EQ(Registration(folder), upgraded);
+
+    ASSERT_EQ(Msiexec(L"/x " PW_NEXT_PRODUCT_CODE L" /qn"), 0u);
+    EXPECT_TRUE(ListedVersions().empty());
+    EXPECT_TRUE(Registration(folder).empty());
+    EXPECT_FALSE(Exists(folder));
 }
