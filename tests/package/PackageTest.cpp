@@ -312,3 +312,46 @@ TEST(SuiteRelease, SilentInstallUpgradeAndRefusedDowngrade)
     EXPECT_TRUE(Registration(folder).empty());
     EXPECT_FALSE(Exists(folder));
 }
+
+// The optional last step: "setup.exe /S /APPLY" brings the machine to the
+// fleet settings beside setup.exe, with the package's virtual notebook
+// feature turned on the way SetupConfig.ini's comment says.
+TEST(SuiteRelease, ApplyStepWritesTheFleetSettings)
+{
+    RemoveRegistration();
+    Msiexec(L"/x " PW_PRODUCT_CODE L" /qn");
+    TempDir copy;
+    const std::wstring folder = copy.Path() + L"\\";
+    for (const wchar_t* file : {L"setup.exe", L"SetupConfig.ini", L"CloseDLN.exe", PW_PACKAGE_NAME})
+        ASSERT_TRUE(CopyFileW((ReleaseFolder() + file).c_str(), (folder + file).c_str(), FALSE)) << Narrow(file);
+    std::string config = ReadBytes(folder + L"SetupConfig.ini");
+    const std::string empty = "\r\nParamEX=\r\n";
+    ASSERT_NE(config.find(empty), std::string::npos);
+    config.replace(config.find(empty), empty.size(), "\r\nParamEX=REINSTALLMODE=voums ADDLOCAL=ALL\r\n");
+    WriteBytes(folder + L"SetupConfig.ini", config);
+    WriteBytes(folder + L"FleetSettings.json", R"({"ownerString": "Fleet asset", "userPolicy": {"nPermitOpenQSS": 0}})");
+
+    // The user policy takes supervisor rights: the verification at pwctl's
+    // start-up asks for them (answered from the notebook's script).
+    VirtualNotebook notebook(sim::CScenario().Class21().Supervisor("boss1").Owner("before").UserPolicy(0x0003002E).Answers(
+        {sim::Typed("boss1"), sim::Typed("boss1"), sim::Typed("boss1"), sim::Typed("boss1")}));
+    ProcessOptions options;
+    options.timeoutMs = 180000;
+    options.currentDirectory = folder;
+    options.environment = notebook.Environment();
+    // Without /APPLY the step is left out.
+    ProcessResult r = pwtest::Run(Quote(folder + L"setup.exe") + L" /S", options);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(notebook.State().owner, "before");
+    r = pwtest::Run(Quote(folder + L"setup.exe") + L" /S /APPLY", options);
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(notebook.State().owner, "Fleet asset");
+    EXPECT_NE(notebook.State().userPolicy, 0x0003002Eu) << "the policy was written";
+
+    // A bad settings file stops the run.
+    WriteBytes(folder + L"FleetSettings.json", R"({"colour": "blue"})");
+    r = pwtest::Run(Quote(folder + L"setup.exe") + L" /S /APPLY", options);
+    EXPECT_EQ(r.exitCode, 0x81000004u);
+    EXPECT_EQ(notebook.State().owner, "Fleet asset");
+    EXPECT_EQ(Msiexec(L"/x " PW_PRODUCT_CODE L" /qn"), 0u);
+}
