@@ -8,8 +8,8 @@
 #include <cstring>
 #include <map>
 
-#include "ComTestSupport.h"
 #include "NotebookSupport.h"
+#include "RegisteredControl.h"
 #include "Trace.h"
 #include "VELTDll_h.h"
 
@@ -21,45 +21,10 @@ namespace {
 const GUID kCTLStatusGuid = {0x4F6A8C2E, 0x3B5D, 0x4E7F, {0x9A, 0x1C, 0x2D, 0x3E, 0x4F, 0x5A, 0x6B, 0x7C}};
 const GUID kUserPolicyGuid = {0x5A7B9C1D, 0x2E3F, 0x4A5B, {0x8C, 0x6D, 0x7E, 0x8F, 0x9A, 0x0B, 0x1C, 0x2D}};
 
-template <class T>
-struct Com {
-    T* p = nullptr;
-    ~Com()
-    {
-        if (p)
-            p->Release();
-    }
-    T* operator->() const { return p; }
-    void** Out() { return reinterpret_cast<void**>(&p); }
-};
-
-class ComClient : public ::testing::Test {
+class ComClient : public RegisteredControl {
 protected:
-    static void SetUpTestSuite()
-    {
-        CleanRegistration();
-        ASSERT_EQ(Regsvr32(L"/s"), 0u);
-    }
-    static void TearDownTestSuite() { CleanRegistration(); }
-    void SetUp() override
-    {
-        // "QHCI.DLL" is loaded by bare name: let the search find the build's.
-        SetDllDirectoryW(BuildBinFolder().c_str());
-        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-        ASSERT_EQ(CoCreateInstance(CLSID_PasswordCtl, nullptr, CLSCTX_INPROC_SERVER, IID_IPasswordCtl, control.Out()),
-                  S_OK);
-    }
-    void TearDown() override
-    {
-        if (control.p) {
-            control.p->Release();
-            control.p = nullptr;
-        }
-        CoUninitialize();
-    }
     // A machine of the test's own (a test may set up another one).
     VirtualNotebook machine{sim::CScenario().Class21()};
-    Com<IPasswordCtl> control;
 };
 
 // A sink for the event interface that counts what it is asked.

@@ -14,9 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "ComTestSupport.h"
 #include "NotebookSupport.h"
-#include "VELTDll_h.h"
+#include "RegisteredControl.h"
 
 using namespace pwtest;
 
@@ -166,45 +165,25 @@ void ExpectNoPasswordInMemory(const char* when)
     EXPECT_TRUE(leaks.empty()) << leaks.size() << " copies of the password " << when << ":\n" << Describe(leaks);
 }
 
-// The registered control against a notebook of the test's own.
-class SecretMemory : public ::testing::Test {
+// The registered control, started, against a notebook of each test's own.
+class SecretMemory : public RegisteredControl {
 protected:
-    static void SetUpTestSuite()
-    {
-        CleanRegistration();
-        ASSERT_EQ(Regsvr32(L"/s"), 0u);
-    }
-    static void TearDownTestSuite() { CleanRegistration(); }
     void SetUp() override
     {
-        SetDllDirectoryW(BuildBinFolder().c_str());
-        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-        ASSERT_EQ(CoCreateInstance(CLSID_PasswordCtl, nullptr, CLSCTX_INPROC_SERVER, IID_IPasswordCtl,
-                                   reinterpret_cast<void**>(&control)),
-                  S_OK);
+        RegisteredControl::SetUp();
+        if (HasFatalFailure())
+            return;
         LONG code = -1;
         ASSERT_EQ(control->Init(&code), S_OK);
         ASSERT_EQ(code, 0);
-    }
-    void TearDown() override
-    {
-        Release();
-        CoUninitialize();
-    }
-    void Release()
-    {
-        if (control != nullptr)
-            control->Release();
-        control = nullptr;
     }
     // Scans with the control alive, then again once it is gone.
     void ExpectNoPasswordLeft(const char* operation)
     {
         ExpectNoPasswordInMemory((std::string("after ") + operation).c_str());
-        Release();
+        control.Reset();
         ExpectNoPasswordInMemory((std::string("after ") + operation + " and the release").c_str());
     }
-    IPasswordCtl* control = nullptr;
 };
 
 } // namespace
