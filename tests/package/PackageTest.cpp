@@ -103,8 +103,18 @@ std::set<std::wstring> Registration(const std::wstring& folder)
     return out;
 }
 
+std::wstring InstallFolder()
+{
+    wchar_t programFiles[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"ProgramFiles", programFiles, MAX_PATH);
+    return std::wstring(programFiles) + L"\\Norvak\\Firmware Password Manager\\";
+}
+
+// What an interrupted earlier run may have left: the registration and the
+// install folder.
 void RemoveRegistration()
 {
+    RemoveTree(InstallFolder());
     CleanRegistration();
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
         HKEY classes = nullptr;
@@ -132,12 +142,6 @@ std::wstring PackagePath()
     return ReleaseFolder() + PW_PACKAGE_NAME;
 }
 
-std::wstring InstallFolder()
-{
-    wchar_t programFiles[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"ProgramFiles", programFiles, MAX_PATH);
-    return std::wstring(programFiles) + L"\\Norvak\\Firmware Password Manager\\";
-}
 
 std::wstring UninstallValue(const wchar_t* name)
 {
@@ -174,7 +178,7 @@ TEST(SuitePackage, InstallsRegistersAsSelfRegistrationAndRemovesCleanly)
     ASSERT_EQ(Msiexec(L"/i " + Quote(PackagePath()) + L" /qn ADDLOCAL=ALL"), 0u);
     const std::wstring folder = InstallFolder();
     EXPECT_EQ(Registration(folder), selfRegistered);
-    for (const wchar_t* file : {L"VELTDll.dll", L"pwctl.exe", L"CloseDLN.exe", L"QSCIEX.DLL", L"QHCI.DLL",
+    for (const wchar_t* file : {L"VELTDll.dll", L"OrnPwChk.lng", L"pwctl.exe", L"CloseDLN.exe", L"QSCIEX.DLL", L"QHCI.DLL",
                                 L"QSCCALL.DLL", L"ORNPWCHK.DLL"})
         EXPECT_TRUE(Exists(folder + file)) << Narrow(folder + file);
     EXPECT_EQ(UninstallValue(L"DisplayName"), L"Firmware Password Manager");
