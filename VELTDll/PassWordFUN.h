@@ -14,6 +14,7 @@
 #include "ControlRecords.h"
 #include "DbgLog.h"
 #include "FirmwareLibraries.h"
+#include "ScanCodes.h"
 
 class EnginePlatform;
 
@@ -179,7 +180,8 @@ private:
     fwlib::QSC_Insert_t QSC_Insert() const;
     fwlib::QSC_Compare_t QSC_Compare() const;
 
-    bool ScanCodesOf(const std::string& oem, const std::string& text, std::uint8_t (&codes)[50]);
+    bool ScanCodesOf(const std::string& oem, const std::string& text,
+                     std::uint8_t (&codes)[scancode::kMaxPasswordBytes]);
     int SendCertify(BYTE* buffer);
     int CallWithRetry(DWORD handle, FirmwareCallBlock* block, const FirmwareCallBlock& start, int get, WORD* status);
     int CallHardware(FirmwareCallBlock* block, WORD function, const DL::CDbgLog& errorSite);

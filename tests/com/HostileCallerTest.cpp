@@ -9,9 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "ComTestSupport.h"
 #include "NotebookSupport.h"
-#include "VELTDll_h.h"
+#include "RegisteredControl.h"
 
 using namespace pwtest;
 
@@ -24,20 +23,6 @@ const IID& NullIid()
     return *none;
 }
 
-template <class T>
-struct Ref {
-    T* p = nullptr;
-    Ref() = default;
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref()
-    {
-        if (p)
-            p->Release();
-    }
-    T* operator->() const { return p; }
-    void** Out() { return reinterpret_cast<void**>(&p); }
-};
 
 struct Row {
     const char* call;
@@ -100,22 +85,22 @@ protected:
     VirtualNotebook machine{sim::CScenario().Class21()};
     HMODULE library = nullptr;
     GetClassObject getClassObject = nullptr;
-    Ref<IClassFactory> factory;
-    Ref<IPasswordCtl> control;
-    Ref<IDispatch> dispatch;
+    Com<IClassFactory> factory;
+    Com<IPasswordCtl> control;
+    Com<IDispatch> dispatch;
 };
 
 } // namespace
 
 TEST_F(HostileCaller, EveryPointerNullInTurn)
 {
-    Ref<IConnectionPointContainer> container;
+    Com<IConnectionPointContainer> container;
     ASSERT_EQ(control->QueryInterface(IID_IConnectionPointContainer, container.Out()), S_OK);
-    Ref<IConnectionPoint> point;
+    Com<IConnectionPoint> point;
     ASSERT_EQ(container->FindConnectionPoint(DIID__IPasswordCtlEvents, &point.p), S_OK);
-    Ref<IEnumConnectionPoints> points;
+    Com<IEnumConnectionPoints> points;
     ASSERT_EQ(container->EnumConnectionPoints(&points.p), S_OK);
-    Ref<IEnumConnections> connections;
+    Com<IEnumConnections> connections;
     ASSERT_EQ(point->EnumConnections(&connections.p), S_OK);
 
     void* out = nullptr;
