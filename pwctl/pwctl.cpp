@@ -17,9 +17,11 @@
 #include "FleetSettings.h"
 #include "JsonText.h"
 #include "ResultCodes.h"
+#include "SecretText.h"
 #include "VELTDll_h.h"
 
 using namespace pwctl;
+using namespace results;
 
 namespace {
 
@@ -50,31 +52,8 @@ std::string Hex(HRESULT hr)
     return text;
 }
 
-// A BSTR that is wiped before it is freed: it may hold a password.
-class SecretBstr {
-public:
-    explicit SecretBstr(const std::wstring& text) : m_b(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())))
-    {
-    }
-    ~SecretBstr()
-    {
-        if (m_b) {
-            SecureZeroMemory(m_b, SysStringByteLen(m_b));
-            SysFreeString(m_b);
-        }
-    }
-    SecretBstr(const SecretBstr&) = delete;
-    SecretBstr& operator=(const SecretBstr&) = delete;
-    BSTR Get() const { return m_b; }
-
-private:
-    BSTR m_b;
-};
-
-struct SecretText {
-    std::wstring text;
-    ~SecretText() { SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t)); }
-};
+using pw::SecretBstr;
+using pw::SecretText;
 
 // One line from standard input (UTF-8), or from the console without echo.
 bool ReadPassword(const Options& options, const char* prompt, SecretText& out)
