@@ -158,3 +158,91 @@ TEST(StringTables, BlocksExistInExactlyTheProductLanguages)
         }
     }
 }
+
+namespace {
+
+// Every non-empty entry of the binary's US English table.
+std::map<UINT, std::wstring> EnglishEntries(const ResourceFile& file)
+{
+    std::vector<UINT> blocks;
+    EnumResourceNamesW(
+        file.Module(), MAKEINTRESOURCEW(6),
+        [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR data) -> BOOL {
+            if (IS_INTRESOURCE(name))
+                reinterpret_cast<std::vector<UINT>*>(data)->push_back(static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name)));
+            return TRUE;
+        },
+        reinterpret_cast<LONG_PTR>(&blocks));
+    std::map<UINT, std::wstring> entries;
+    for (const UINT block : blocks) {
+        for (UINT id = (block - 1) * 16; id < block * 16; ++id) {
+            const std::optional<std::wstring> text = file.String(id, 1033);
+            if (text && !text->empty())
+                entries[id] = *text;
+        }
+    }
+    return entries;
+}
+
+} // namespace
+
+// The reference host's own table (window labels, tips and the sentences of
+// every result code): each language carries each English entry, translated,
+// with its placeholder, accelerator and figures, and the product's name as
+// the control has it.
+TEST(StringTables, HostCarriesEveryEntryInEveryLanguage)
+{
+    const std::wstring win64 = BuildBinFolder();
+    for (const std::wstring& folder : {win64, win64 + L"..\\..\\win32\\bin\\"}) {
+        SCOPED_TRACE(Narrow(folder));
+        ResourceFile host(folder + L"PasswordHost.exe");
+        ResourceFile library(folder + L"VELTDll.dll");
+        ASSERT_NE(host.Module(), nullptr) << "build the win32 and win64 configurations";
+        ASSERT_NE(library.Module(), nullptr);
+        const std::map<UINT, std::wstring> english = EnglishEntries(host);
+        ASSERT_GT(english.size(), 90u);
+        ASSERT_EQ(english.at(2), L"Firmware Password Manager");
+        for (const ProductLanguage& language : ProductLanguages()) {
+            SCOPED_TRACE(language.section);
+            std::set<std::wstring> seen;
+            for (const auto& [id, englishText] : english) {
+                SCOPED_TRACE(id);
+                const std::optional<std::wstring> entry = host.String(id, language.id);
+                ASSERT_TRUE(entry.has_value() && !entry->empty()) << "missing: it would show the English";
+                const std::wstring& text = *entry;
+                const std::string utf8 = Narrow(text);
+                if (id == 2) {
+                    EXPECT_EQ(text, library.String(2, language.id).value_or(L"")) << "the control's name";
+                    continue;
+                }
+                if (language.id == 1033)
+                    continue;
+                if (englishText != L"OK") {
+                    EXPECT_NE(text, englishText) << utf8;
+                }
+                EXPECT_TRUE(seen.insert(text).second) << "the same text as another entry: " << utf8;
+                // Short Japanese labels are often kanji alone; "OK" may stay Latin.
+                const bool script = HasScript(text, language.script) ||
+                                    (language.script == Script::Japanese && HasScript(text, Script::Han));
+                if (englishText != L"OK") {
+                    EXPECT_TRUE(script) << "not in the language's script: " << utf8;
+                }
+                EXPECT_EQ(text.find(L"  "), std::wstring::npos) << utf8;
+                EXPECT_EQ(text.find_first_of(L"\\\""), std::wstring::npos) << utf8;
+                EXPECT_NE(text.front(), L' ');
+                EXPECT_NE(text.back(), L' ');
+                for (const wchar_t* kept : {L"%s", L"%d", L"&", L"%", L"50", L"5\u00D740", L"\u2026"}) {
+                    EXPECT_EQ(Count(text, kept) > 0, Count(englishText, kept) > 0) << "'" << Narrow(kept) << "' in "
+                                                                                   << utf8;
+                }
+                EXPECT_EQ(Count(text, L"&"), Count(englishText, L"&")) << utf8;
+                if (language.id == 1028 || language.id == 3076) {
+                    EXPECT_TRUE(InCodePage(text, 950)) << "not traditional: " << utf8;
+                }
+                if (language.id == 2052) {
+                    EXPECT_TRUE(InCodePage(text, 10008)) << "not simplified: " << utf8;
+                }
+            }
+        }
+    }
+}
