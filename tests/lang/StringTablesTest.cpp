@@ -161,18 +161,20 @@ TEST(StringTables, BlocksExistInExactlyTheProductLanguages)
 
 namespace {
 
+// A named callback: on 32-bit Windows a lambda does not convert to the
+// stdcall pointer the enumeration wants.
+BOOL CALLBACK CollectBlock(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR data)
+{
+    if (IS_INTRESOURCE(name))
+        reinterpret_cast<std::vector<UINT>*>(data)->push_back(static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name)));
+    return TRUE;
+}
+
 // Every non-empty entry of the binary's US English table.
 std::map<UINT, std::wstring> EnglishEntries(const ResourceFile& file)
 {
     std::vector<UINT> blocks;
-    EnumResourceNamesW(
-        file.Module(), MAKEINTRESOURCEW(6),
-        [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR data) -> BOOL {
-            if (IS_INTRESOURCE(name))
-                reinterpret_cast<std::vector<UINT>*>(data)->push_back(static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name)));
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&blocks));
+    EnumResourceNamesW(file.Module(), MAKEINTRESOURCEW(6), CollectBlock, reinterpret_cast<LONG_PTR>(&blocks));
     std::map<UINT, std::wstring> entries;
     for (const UINT block : blocks) {
         for (UINT id = (block - 1) * 16; id < block * 16; ++id) {
