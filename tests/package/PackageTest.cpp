@@ -178,7 +178,7 @@ TEST(SuitePackage, InstallsRegistersAsSelfRegistrationAndRemovesCleanly)
     ASSERT_EQ(Msiexec(L"/i " + Quote(PackagePath()) + L" /qn ADDLOCAL=ALL"), 0u);
     const std::wstring folder = InstallFolder();
     EXPECT_EQ(Registration(folder), selfRegistered);
-    for (const wchar_t* file : {L"VELTDll.dll", L"OrnPwChk.lng", L"pwctl.exe", L"CloseDLN.exe", L"QSCIEX.DLL", L"QHCI.DLL",
+    for (const wchar_t* file : {L"VELTDll.dll", L"OrnPwChk.lng", L"pwctl.exe", L"PasswordHost.exe", L"CloseDLN.exe", L"QSCIEX.DLL", L"QHCI.DLL",
                                 L"QSCCALL.DLL", L"ORNPWCHK.DLL"})
         EXPECT_TRUE(Exists(folder + file)) << Narrow(folder + file);
     EXPECT_EQ(UninstallValue(L"DisplayName"), L"Firmware Password Manager");
