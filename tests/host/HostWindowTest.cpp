@@ -229,6 +229,13 @@ struct PanelCase {
     bool supervisorSet, supervisorChange, supervisorDelete, policy;
 };
 
+// Wine 8 in its WoW64 mode faults in the text shaping of a 32-bit program's
+// edit controls once they hold text; where it does, the tests that type or
+// show text in an edit are skipped instead of crashing the window.
+#define SKIP_WITHOUT_EDIT_TEXT()                                                                                      \
+    if (!EditControlsTakeText())                                                                                      \
+    GTEST_SKIP() << "this system's edit controls cannot take text in a program of this build"
+
 } // namespace
 
 // Every enable state follows the two records of the control, for the machine
@@ -327,6 +334,7 @@ TEST_F(HostWindow, StartUpFailuresExplainThemselves)
 // and the policy. Each result as the window shows it and as the machine holds it.
 TEST_F(HostWindow, WholeFlowFromTheWindow)
 {
+    SKIP_WITHOUT_EDIT_TEXT();
     std::vector<sim::DialogAnswer> answers(12, sim::Typed("boss1"));
     sim::CScenario scenario = sim::CScenario().PcPolicy(0);
     VirtualNotebook notebook(scenario);
@@ -417,6 +425,7 @@ TEST_F(HostWindow, WholeFlowFromTheWindow)
 // calls illegal or the code page lacks, the 51st byte, and two different entries.
 TEST_F(HostWindow, PasswordDialogRefusesBeforeAnythingIsSent)
 {
+    SKIP_WITHOUT_EDIT_TEXT();
     VirtualNotebook notebook(sim::CScenario().PcPolicy(0));
     HostRun host(notebook);
     ASSERT_NE(host.Main(), nullptr);
@@ -555,7 +564,12 @@ std::string Png(int width, int height, const std::vector<std::uint8_t>& rgb)
 }
 
 // The window as the screen shows it.
-bool Screenshot(HWND window, const std::wstring& path)
+// A 32-bit program under Wine's WoW64 mode cannot read the screen (and a
+// window asked to print itself there gives a black picture).
+const std::string kScreenUnreadable = "the screen could not be copied";
+
+// Empty when the picture is written, else what failed.
+std::string Screenshot(HWND window, const std::wstring& path)
 {
     SetForegroundWindow(window);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
@@ -564,31 +578,43 @@ bool Screenshot(HWND window, const std::wstring& path)
     GetWindowRect(window, &r);
     const int width = r.right - r.left, height = r.bottom - r.top;
     if (width <= 0 || height <= 0)
-        return false;
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    const HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    SelectObject(memory, old);
+        return "the window has no size";
+    // Copied straight into a DIB section: no GetDIBits, whose answers differ
+    // between the 32- and 64-bit programs under Wine.
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     const int stride = (width * 3 + 3) & ~3;
-    std::vector<std::uint8_t> bgr(static_cast<std::size_t>(stride) * height);
-    const int rows = GetDIBits(memory, bitmap, 0, height, bgr.data(), &info, DIB_RGB_COLORS);
-    DeleteObject(bitmap);
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool copied = false;
+    std::vector<std::uint8_t> bgr;
+    if (bitmap != nullptr && bits != nullptr) {
+        const HGDIOBJ old = SelectObject(memory, bitmap);
+        copied = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY) != FALSE;
+        GdiFlush();
+        SelectObject(memory, old);
+        const auto* first = static_cast<const std::uint8_t*>(bits);
+        bgr.assign(first, first + static_cast<std::size_t>(stride) * height);
+    }
+    if (bitmap != nullptr)
+        DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    if (rows != height)
-        return false;
+    if (!copied)
+        return kScreenUnreadable;
     std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             for (int k = 0; k < 3; ++k)
                 rgb[(static_cast<std::size_t>(y) * width + x) * 3 + k] =
                     bgr[static_cast<std::size_t>(y) * stride + x * 3 + (2 - k)];
+    // A picture of one colour shows no window.
+    if (std::all_of(rgb.begin(), rgb.end(), [&](std::uint8_t v) { return v == rgb.front(); }))
+        return "the picture is of one colour";
     CreateDirectoryW((BuildBinFolder() + L"..\\test-output").c_str(), nullptr);
-    return WriteBytes(path, Png(width, height, rgb));
+    return WriteBytes(path, Png(width, height, rgb)) ? "" : "the picture could not be written to " + Utf8(path);
 }
 
 } // namespace
@@ -598,10 +624,10 @@ bool Screenshot(HWND window, const std::wstring& path)
 // the window is kept as a picture in the build's test output.
 TEST_F(HostWindow, SpeaksTheLanguageOfTheRun)
 {
-    VirtualNotebook notebook(sim::CScenario()
-                                 .Supervisor("boss1")
-                                 .Owner("Property of the IT department\r\nRoom 4.12")
-                                 .Answers({sim::Typed("boss1")}));
+    // Where edits cannot show text (see above) the owner string stays empty:
+    // the labels are still checked and the picture still taken.
+    const std::string owner = EditControlsTakeText() ? "Property of the IT department\r\nRoom 4.12" : "";
+    VirtualNotebook notebook(sim::CScenario().Supervisor("boss1").Owner(owner).Answers({sim::Typed("boss1")}));
     HostRun host(notebook);
     ASSERT_NE(host.Main(), nullptr);
     host.WaitIdle(texts);
@@ -618,12 +644,15 @@ TEST_F(HostWindow, SpeaksTheLanguageOfTheRun)
     };
     for (const auto& label : labels)
         EXPECT_EQ(Utf8(host.Text(label.control)), Utf8(texts(label.text))) << label.control;
-    EXPECT_EQ(Utf8(host.Text(IDC_OWNER_EDIT)), "Property of the IT department\r\nRoom 4.12");
+    EXPECT_EQ(Utf8(host.Text(IDC_OWNER_EDIT)), owner);
 
     const ProductLanguage* language = FindProductLanguage(texts.Language());
     ASSERT_NE(language, nullptr);
     const std::wstring picture =
         BuildBinFolder() + L"..\\test-output\\host-window-" + Widen(language->section) + L".png";
-    EXPECT_TRUE(Screenshot(host.Main(), picture));
+    const std::string failure = Screenshot(host.Main(), picture);
+    if (failure == kScreenUnreadable)
+        GTEST_SKIP() << "the window's texts are checked; no picture: " << failure << " by a program of this build here";
+    EXPECT_EQ(failure, "");
     EXPECT_GT(ReadBytes(picture).size(), 1000u);
 }
