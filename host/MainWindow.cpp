@@ -205,12 +205,7 @@ void CMainWindow::SetPassword(bool user)
         CBusy busy(*this);
         m_control->SetPassword(text.Get(), withHdd ? 1 : 0, user ? 1 : 0, &code);
     }
-    if (Closing())
-        return;
-    const bool done = Report(Operation::SetPassword, code);
-    Refresh();
-    if (done)
-        OfferRestart();
+    PasswordWritten(Operation::SetPassword, code);
 }
 
 void CMainWindow::ChangePassword(bool user)
@@ -226,12 +221,7 @@ void CMainWindow::ChangePassword(bool user)
         CBusy busy(*this);
         m_control->ChangePassword(text.Get(), user ? 1 : 0, &code);
     }
-    if (Closing())
-        return;
-    const bool done = Report(Operation::ChangePassword, code);
-    Refresh();
-    if (done)
-        OfferRestart();
+    PasswordWritten(Operation::ChangePassword, code);
 }
 
 void CMainWindow::DeletePassword(bool user)
@@ -243,12 +233,7 @@ void CMainWindow::DeletePassword(bool user)
         CBusy busy(*this);
         m_control->DeletePassword(user ? 1 : 0, &code);
     }
-    if (Closing())
-        return;
-    const bool done = Report(Operation::DeletePassword, code);
-    Refresh();
-    if (done)
-        OfferRestart();
+    PasswordWritten(Operation::DeletePassword, code);
 }
 
 void CMainWindow::ApplyOwner()
@@ -359,6 +344,18 @@ bool CMainWindow::Ask(UINT question)
 {
     return MessageBoxW(m_dialog, Text(question).c_str(), Text(IDS_PRODUCT_NAME).c_str(),
                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+// After a password was set, changed or deleted: the result, the panels as
+// they now are, and on success the offer of a restart.
+void CMainWindow::PasswordWritten(Operation operation, LONG code)
+{
+    if (Closing())
+        return;
+    const bool done = Report(operation, code);
+    Refresh();
+    if (done)
+        OfferRestart();
 }
 
 // The firmware takes a new password at the next start; the restart is only

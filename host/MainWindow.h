@@ -39,6 +39,7 @@ private:
     // Shows what a result code means: success in the status line, failure in
     // a message box. Returns whether it was a success.
     bool Report(results::Operation operation, LONG code);
+    void PasswordWritten(results::Operation operation, LONG code);
     void OfferRestart();
     bool Ask(UINT question);
     // Whether the window is to go now that an operation has returned.
